@@ -1,0 +1,18 @@
+# Cross toolchain for MinGW-w64. QL_ARCH selects the target: i686 (the product)
+# or x86_64 (used to run the tests where the host cannot execute 32-bit code).
+if(NOT DEFINED QL_ARCH)
+  set(QL_ARCH i686)
+endif()
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${QL_ARCH})
+set(QL_TRIPLE ${QL_ARCH}-w64-mingw32)
+# The posix thread model: GCC 12's win32 model lacks std::mutex, which GoogleTest needs.
+set(CMAKE_C_COMPILER ${QL_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QL_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QL_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QL_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QL_ARCH)

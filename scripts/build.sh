@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Configures and builds one architecture into build/<arch>.
+# Usage: scripts/build.sh <i686|x86_64> [extra cmake args]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+arch=$1; shift
+build=$root/build/$arch
+"$root/scripts/deps.sh" "$arch" "$build"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" \
+    -DQL_ARCH="$arch" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+fi
+cmake --build "$build"

@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# Prints the Windows architecture whose programs this host can run under Wine:
+# i686 where the kernel executes 32-bit code, else x86_64 (some virtual machines
+# refuse every i386 ELF with "Exec format error", Wine's 32-bit loader included).
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds the program and starts it under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" i686
+arch=$("$root/scripts/host-arch.sh")
+[ "$arch" = i686 ] || "$root/scripts/build.sh" "$arch"
+QL_ARCH=$arch QL_BUILD=$root/build/$arch
+. "$root/scripts/wine-env.sh"
+[ -f "$WINEPREFIX/system.reg" ] || "$QL_WINE" wineboot -i >/dev/null 2>&1
+[ -n "${DISPLAY:-}" ] || . "$root/scripts/xvfb.sh"
+echo "starting build/$arch/bin/qinglan.exe (DISPLAY=$DISPLAY)"
+"$QL_WINE" "$QL_BUILD/bin/qinglan.exe"

@@ -1,0 +1,12 @@
+// Text resources compiled into the executable (scripts for the script engine).
+#pragma once
+
+#include "text/text.h"
+
+namespace ql {
+
+// The RCDATA resource `id` of the running module as text, without the line
+// break that ends the file; empty when it is missing.
+Text loadTextResource(int id);
+
+}  // namespace ql

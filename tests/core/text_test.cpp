@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "text/text.h"
+
+using namespace ql;
+
+TEST(TextToInt, ReadsEveryNumberByOneRule) {
+  struct Case {
+    const char* text;
+    std::int32_t expected;
+  } cases[] = {
+      {"", 0},
+      {"abc", 0},
+      {"123", 123},
+      {"  \t\r\n42", 42},
+      {"+17", 17},
+      {"-250", -250},
+      {"12ab34", 12},
+      {"-", 0},
+      {"+-3", 0},
+      {"\xA3\xB1\xA3\xB2\xA3\xB3", 123},            // full-width １２３
+      {"\xA3\xAD\xA3\xB5", -5},                     // full-width －５
+      {"\xA1\xA1\xA1\xA1" "88", 88},                // ideographic spaces first
+      {"\xA1\xA1\xA3\xAB\xA3\xB9x", 9},             // ideographic space, full-width ＋９, letter
+      {"1\xA3\xB0" "0", 100},                       // mixed widths
+      {"2147483647", 2147483647},
+      {"2147483648", -2147483647 - 1},              // wraps modulo 2^32
+      {"4294967295", -1},
+      {"4294967296", 0},
+      {"1677000000999", static_cast<std::int32_t>(1677000000999LL & 0xFFFFFFFF)},
+      {"-1677000000999", static_cast<std::int32_t>(static_cast<std::uint32_t>(-1677000000999LL))},
+      {"\xCA\xB1" "5", 0},                          // a Chinese character before the digits
+  };
+  for (const auto& c : cases) EXPECT_EQ(textToInt(c.text), c.expected) << "text: " << c.text;
+}
+
+TEST(Text, SearchNeverStartsInsideATwoByteCharacter) {
+  // 丁 is B6 A1 in GBK: its trail byte equals the lead of 。 (A1 A3).
+  const Text text = "\xB6\xA1\xA1\xA3x";  // 丁。x
+  EXPECT_EQ(findText(text, "\xA1\xA1"), -1);
+  EXPECT_EQ(findText(text, "\xA1\xA3"), 2);
+  EXPECT_EQ(findText(text, "x"), 4);
+  // 时间 = CA B1 BC E4; "\xB1\xBC" straddles the two characters.
+  const Text shijian = "\xCA\xB1\xBC\xE4";
+  EXPECT_EQ(findText(shijian, "\xB1\xBC"), -1);
+  EXPECT_EQ(findText(shijian, "\xBC\xE4"), 2);
+  // A start inside a character moves on to the next character.
+  EXPECT_EQ(findText(shijian, "\xBC\xE4", 1), 2);
+  EXPECT_EQ(findText("abcabc", "c", 3), 5);
+  EXPECT_EQ(findText("abc", "", 3), 3);
+  EXPECT_EQ(findText("abc", "", 4), -1);
+}
+
+TEST(Text, IgnoringCaseFoldsAsciiLettersOnly) {
+  EXPECT_EQ(findText("Set-COOKIE: a", "cookie:", 0, true), 4);
+  EXPECT_EQ(findText("Set-COOKIE: a", "cookie:", 0, false), -1);
+  // Full-width Ａ (A3 C1) and ａ (A3 E1) are different characters, case or not.
+  EXPECT_EQ(findText("\xA3\xC1", "\xA3\xE1", 0, true), -1);
+  EXPECT_TRUE(equalsIgnoreCase("LOCATION: ", "Location: "));
+  EXPECT_FALSE(equalsIgnoreCase("Location:", "Location: "));
+}
+
+TEST(Text, SplitKeepsInnerEmptyPiecesButNoFinalOne) {
+  using V = std::vector<Text>;
+  EXPECT_EQ(splitText("", "; "), V{});
+  EXPECT_EQ(splitText("a", "; "), V{"a"});
+  EXPECT_EQ(splitText("a; b", "; "), (V{"a", "b"}));
+  EXPECT_EQ(splitText("a; ; b", "; "), (V{"a", "", "b"}));
+  EXPECT_EQ(splitText("a; b; ", "; "), (V{"a", "b"}));
+  EXPECT_EQ(splitText("; a", "; "), (V{"", "a"}));
+  EXPECT_EQ(splitText("\r\n\r\n", "\r\n"), (V{"", ""}));
+  // A separator made of a trail byte and a lead byte is not seen across characters.
+  EXPECT_EQ(splitText("\xB6\xA1\xA1\xA3x", "\xA1\xA1"), V{"\xB6\xA1\xA1\xA3x"});
+  EXPECT_EQ(splitText("\xB6\xA1\xA1\xA3x", "\xA1\xA3"), (V{"\xB6\xA1", "x"}));
+  // Two-byte separator between two-byte characters.
+  const Text sep = "[2020\xC4\xEA]";  // [2020年]
+  EXPECT_EQ(splitText("\xCA\xB1" + sep + "\xBC\xE4", sep), (V{"\xCA\xB1", "\xBC\xE4"}));
+  EXPECT_EQ(joinText({"a", "", "b"}, "; "), "a; ; b");
+}
+
+TEST(Text, TrimRemovesBlanksAndFullWidthBlanks) {
+  EXPECT_EQ(trimText("  a b  "), "a b");
+  EXPECT_EQ(trimText("\xA1\xA1 x \xA1\xA1\xA1\xA1"), "x");
+  EXPECT_EQ(trimText("\t x"), "\t x");  // only blanks, not other white space
+  EXPECT_EQ(trimText("   "), "");
+  // B6 A1 (丁) followed by A1 at the end: the A1 A1 there is not a blank.
+  EXPECT_EQ(trimText("\xB6\xA1\xA1"), "\xB6\xA1\xA1");
+}
+
+TEST(Text, LeftRightMidClampTheirCounts) {
+  EXPECT_EQ(leftText("abc", 2), "ab");
+  EXPECT_EQ(leftText("abc", 9), "abc");
+  EXPECT_EQ(leftText("abc", 0), "");
+  EXPECT_EQ(leftText("abc", -1), "");
+  EXPECT_EQ(rightText("abc", 2), "bc");
+  EXPECT_EQ(rightText("abc", 9), "abc");
+  EXPECT_EQ(rightText("abc", -3), "");
+  EXPECT_EQ(midText("abcdef", 2, 3), "cde");
+  EXPECT_EQ(midText("abcdef", 4, 10), "ef");
+  EXPECT_EQ(midText("abcdef", 6, 1), "");
+  EXPECT_EQ(midText("abcdef", 1, 0), "");
+}
+
+TEST(Text, ReplaceAllAndBytes) {
+  EXPECT_EQ(replaceAll("a\\b\\", "\\", "\\\\"), "a\\\\b\\\\");
+  EXPECT_EQ(replaceAll("x#\xD2\xFD\xBA\xC5y", "#\xD2\xFD\xBA\xC5", "\""), "x\"y");  // #引号
+  EXPECT_EQ(replaceAll("Set-Cookie: a SET-COOKIE:b", "set-cookie:", "", true), " a b");
+  Bytes bytes = {'a', 'b', 0, 'c'};
+  EXPECT_EQ(bytesToText(bytes), "ab");
+  EXPECT_EQ(bytesToText(Bytes()), "");
+  EXPECT_EQ(textToBytes("ab"), (Bytes{'a', 'b'}));
+}
