@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=$1; shift
-build=$root/build/$arch
+build=${QL_BUILD_ROOT:-$root/build}/$arch
 "$root/scripts/deps.sh" "$arch" "$build"
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" \

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" i686
 arch=$("$root/scripts/host-arch.sh")
 [ "$arch" = i686 ] || "$root/scripts/build.sh" "$arch"
-QL_ARCH=$arch QL_BUILD=$root/build/$arch
+QL_ARCH=$arch QL_BUILD=${QL_BUILD_ROOT:-$root/build}/$arch
 . "$root/scripts/wine-env.sh"
 [ -f "$WINEPREFIX/system.reg" ] || "$QL_WINE" wineboot -i >/dev/null 2>&1
 [ -n "${DISPLAY:-}" ] || . "$root/scripts/xvfb.sh"

@@ -12,5 +12,5 @@ arch=$("$root/scripts/host-arch.sh")
 echo "tests run on the $arch build"
 
 . "$root/scripts/xvfb.sh"
-cd "$root/build/$arch"
+cd "${QL_BUILD_ROOT:-$root/build}/$arch"
 ctest --output-on-failure "$@"
