@@ -8,7 +8,7 @@ arch=$("$root/scripts/host-arch.sh")
 [ "$arch" = i686 ] || "$root/scripts/build.sh" "$arch"
 QL_ARCH=$arch QL_BUILD=${QL_BUILD_ROOT:-$root/build}/$arch
 . "$root/scripts/wine-env.sh"
-[ -f "$WINEPREFIX/system.reg" ] || "$QL_WINE" wineboot -i >/dev/null 2>&1
+[ -f "$WINEPREFIX/system.reg" ] || ql_wine wineboot -i >/dev/null 2>&1
 [ -n "${DISPLAY:-}" ] || . "$root/scripts/xvfb.sh"
 echo "starting build/$arch/bin/qinglan.exe (DISPLAY=$DISPLAY)"
-"$QL_WINE" "$QL_BUILD/bin/qinglan.exe"
+ql_wine "$QL_BUILD/bin/qinglan.exe"
