@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "common/automation.h"
+#include "script/script_host.h"
+
+using namespace ql;
+
+namespace {
+
+class Automation : public ::testing::Test {
+ protected:
+  ComInit com_;
+};
+
+}  // namespace
+
+TEST_F(Automation, VariantsConvertByTheDefaultRules) {
+  EXPECT_EQ(Variant().get()->vt, VT_I4);
+  EXPECT_EQ(Variant().toText(), "0");
+  EXPECT_EQ(Variant(true).toText(), "-1");
+  EXPECT_EQ(Variant(false).toText(), "0");
+  EXPECT_EQ(Variant(1677000000999.0).toText(), "1677000000999");
+  EXPECT_EQ(Variant("晴岚钟表").toText(), "晴岚钟表");  // through the ANSI page (936 here)
+  EXPECT_DOUBLE_EQ(Variant("42.5").toNumber(), 42.5);
+  EXPECT_DOUBLE_EQ(Variant("abc").toNumber(), 0.0);
+  EXPECT_TRUE(Variant(7).toBool());
+  Variant copy = Variant("x");
+  Variant other = copy;
+  copy.clear();
+  EXPECT_EQ(other.toText(), "x");
+  EXPECT_EQ(copy.get()->vt, VT_I4);
+}
+
+TEST_F(Automation, AMissingComponentOrMemberFailsSoftly) {
+  AutomationObject none = AutomationObject::create("Qinglan.NoSuchComponent");
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(none.getText("Anything"), "");
+  EXPECT_FALSE(none.put("Anything", Variant(1)));
+
+  ScriptHost missing = ScriptHost::create("Qinglan.NoSuchComponent", "JScript");
+  EXPECT_TRUE(missing.empty());
+  EXPECT_FALSE(missing.addCode("var a = 1"));
+  EXPECT_EQ(missing.evalText("1"), "");
+  EXPECT_EQ(missing.lastError().number, 0);
+
+  AutomationObject engine = AutomationObject::create("MSScriptControl.ScriptControl");
+  ASSERT_FALSE(engine.empty());
+  Variant result(5);
+  EXPECT_FALSE(engine.call("NoSuchMember", {}, &result));
+  EXPECT_EQ(result.toText(), "5");  // a failed call leaves the caller's variable alone
+}
+
+TEST_F(Automation, CopiesShareOneEngine) {
+  ScriptHost a = ScriptHost::create("MSScriptControl.ScriptControl", "JavaScript");
+  ASSERT_FALSE(a.empty());
+  ScriptHost b = a;
+  EXPECT_TRUE(a.addCode("var shared = 41;"));
+  EXPECT_DOUBLE_EQ(b.evalNumber("shared + 1"), 42.0);
+  a.release();
+  EXPECT_TRUE(a.empty());
+  EXPECT_DOUBLE_EQ(b.evalNumber("shared"), 41.0);
+}
+
+TEST_F(Automation, ScriptResultsArriveAsTheKindAskedFor) {
+  ScriptHost engine = ScriptHost::create("ScriptControl", "JScript");
+  ASSERT_FALSE(engine.empty());
+  EXPECT_TRUE(engine.addCode("function twice(x) { return x * 2; } var word = '时间';"));
+  EXPECT_DOUBLE_EQ(engine.evalNumber("twice(21)"), 42.0);
+  EXPECT_EQ(engine.evalText("word + twice(2)"), "时间4");
+  EXPECT_TRUE(engine.evalBool("twice(1) == 2"));
+  EXPECT_FALSE(engine.evalBool("twice(1) == 3"));
+  // Characters GBK lacks come back as the code page's default character.
+  EXPECT_EQ(engine.evalText("String.fromCharCode(0x263A)"), "?");
+}
+
+TEST_F(Automation, AFailedEvaluationGivesZeroValuesAndKeepsTheError) {
+  ScriptHost engine = ScriptHost::create("MSScriptControl.ScriptControl", "JavaScript");
+  ASSERT_FALSE(engine.empty());
+  EXPECT_EQ(engine.evalText("undefinedName.member"), "");
+  EXPECT_DOUBLE_EQ(engine.evalNumber("undefinedName + 1"), 0.0);
+  EXPECT_FALSE(engine.evalBool("(("));
+  ScriptError error = engine.lastError();
+  EXPECT_NE(error.number, 0);
+  EXPECT_FALSE(error.description.empty());
+  EXPECT_FALSE(engine.addCode("var = ;"));
+  EXPECT_NE(engine.lastError().number, 0);
+}
