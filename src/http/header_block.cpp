@@ -11,9 +11,8 @@ struct DefaultHeader {
   bool postOnly;
 };
 
-// Tried in this order. Keys end with a blank so that a name merely starting
-// alike (User-Agent-X:) does not count, except Content-Type, which callers
-// also write without one.
+// Tried in this order. Keys end with a blank, so a caller's "User-Agent:x"
+// does not count; the Content-Type key has none, so "Content-Type:x" does.
 const DefaultHeader kDefaultHeaders[] = {
     {"User-Agent: ", "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n", false},
     {"Accept: ", "Accept: text/html, application/xhtml+xml, */*\r\n", false},
