@@ -28,7 +28,8 @@ void collectSetCookie(const Text& line, Text& cookiesReturned) {
   Text entry = containsText(line, ";") ? textBetween(line, "Set-Cookie:", ";")
                                        : replaceAll(line, "Set-Cookie:", "", true);
   // The caller's earlier cookies are continued: keep them a separate entry.
-  if (!cookiesReturned.empty() && !endsWith(cookiesReturned, kSeparator)) cookiesReturned += kSeparator;
+  if (!cookiesReturned.empty() && !endsWith(cookiesReturned, kSeparator))
+    cookiesReturned += endsWith(cookiesReturned, ";") ? " " : kSeparator;
   cookiesReturned += trimText(entry) + kSeparator;
 }
 

@@ -21,6 +21,7 @@ TEST(Cookies, ResponseLinesBecomeTheReturnedCookies) {
       {"deleted cookies are still collected", "", {"Set-Cookie: d=deleted; expires=Thu, 01 Jan 1970"}, "d=deleted"},
       {"earlier text continued as a separate entry", "x=1", {"Set-Cookie: a=1"}, "x=1; a=1"},
       {"earlier text ending with the separator", "x=1; ", {"Set-Cookie: a=1", "Set-Cookie: b=2"}, "x=1; a=1; b=2"},
+      {"earlier text ending with a bare semicolon", "x=1;", {"Set-Cookie: a=1"}, "x=1; a=1"},
       {"earlier text without any response cookie", "x=1", {"Content-Length: 0"}, "x=1"},
   };
   for (const auto& c : cases) {
