@@ -24,6 +24,8 @@ METHODS = ("GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"
 PROXY_CREDENTIALS = "proxyuser:proxypass"
 MAX_DELAY = 5.0
 MAX_BODY = 4 * 1024 * 1024
+TUNNELS = [0]  # CONNECT tunnels the proxy opened
+TUNNEL_LOCK = threading.Lock()
 
 # Visible text of the charset pages, the same characters in every encoding.
 PAGE_TEXT = {"utf-8": "晴岚钟表 时间同步", "gb2312": "晴岚钟表 时间同步", "big5": "時間同步 鐘錶"}
@@ -109,6 +111,20 @@ class Handler(BaseHTTPRequestHandler):
         elif route == "/slow":
             time.sleep(min(float(one("delay", "0.3")), MAX_DELAY))
             self.echo(body)
+        elif route == "/slowbody":
+            # The headers come at once, the body only after the delay.
+            answer = b"late body"
+            self.send_response(200)
+            self.send_header("Content-Type", "text/plain")
+            self.send_header("Content-Length", str(len(answer)))
+            self.end_headers()
+            self.wfile.flush()
+            time.sleep(min(float(one("delay", "0.3")), MAX_DELAY))
+            self.wfile.write(answer)
+        elif route == "/proxy-tunnels":
+            with TUNNEL_LOCK:
+                count = TUNNELS[0]
+            self.send(200, str(count).encode("ascii"))
         elif route == "/truncated":
             self.send_response(200)
             self.send_header("Content-Type", "text/plain")
@@ -155,6 +171,9 @@ class ProxyHandler(BaseHTTPRequestHandler):
     def handle_any(self):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(min(length, MAX_BODY)) if length > 0 else b""
+        if self.command == "CONNECT":
+            self.tunnel()  # https goes through without credentials
+            return
         expected = "Basic " + base64.b64encode(PROXY_CREDENTIALS.encode()).decode()
         if self.headers.get("Proxy-Authorization") != expected:
             answer = b"proxy credentials needed"
@@ -165,7 +184,12 @@ class ProxyHandler(BaseHTTPRequestHandler):
             self.wfile.write(answer)
             return
         url = urlsplit(self.path)
+        if url.scheme == "" and self.path.startswith("/"):
+            # Some clients repeat a request with only the path once they have
+            # answered the 407; the Host line names the server then.
+            url = urlsplit("http://" + (self.headers.get("Host") or "") + self.path)
         if url.scheme != "http" or url.hostname != "127.0.0.1":
+            sys.stderr.write("proxy refused %r\n" % self.path)
             self.send_error(403, "loopback http only")
             return
         target = url.path + ("?" + url.query if url.query else "")
@@ -191,6 +215,50 @@ class ProxyHandler(BaseHTTPRequestHandler):
             upstream.close()
 
 
+    def tunnel(self):
+        """CONNECT 127.0.0.1:<port>: relays bytes both ways until either side closes (bounded by time-outs)."""
+        host, _, port = self.path.rpartition(":")
+        if host != "127.0.0.1" or not port.isdigit():
+            self.send_error(403, "loopback only")
+            return
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        except OSError:
+            self.send_error(502, "no upstream")
+            return
+        with TUNNEL_LOCK:
+            TUNNELS[0] += 1
+        self.send_response(200, "Connection Established")
+        self.send_header("X-Forwarded-By", "qlproxy")
+        self.end_headers()
+        self.wfile.flush()
+        self.close_connection = True
+        client = self.connection
+        client.settimeout(10)
+
+        def pump(source, sink):
+            try:
+                while True:
+                    data = source.recv(65536)
+                    if not data:
+                        break
+                    sink.sendall(data)
+            except OSError:
+                pass
+            finally:
+                for s in (source, sink):
+                    try:
+                        s.shutdown(socket.SHUT_RDWR)
+                    except OSError:
+                        pass
+
+        other = threading.Thread(target=pump, args=(upstream, client), daemon=True)
+        other.start()
+        pump(client, upstream)
+        other.join(15)
+        upstream.close()
+
+
 for _method in METHODS:
     setattr(ProxyHandler, "do_" + _method, ProxyHandler.handle_any)
 
@@ -198,6 +266,13 @@ for _method in METHODS:
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        # A client that stops reading in the middle (a test that makes a read
+        # fail) is expected; anything else is worth a line in the log.
+        error = sys.exc_info()[1]
+        if not isinstance(error, (BrokenPipeError, ConnectionResetError, ssl.SSLError, TimeoutError)):
+            super().handle_error(request, client_address)
 
 
 def main():
