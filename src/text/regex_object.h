@@ -32,6 +32,11 @@ class RegexObject {
   std::int32_t subMatchCount() const;
 
  private:
+  // Byte offset of `text` in the subject near the component's FirstIndex; -2 when absent.
+  std::int32_t positionInSubject(const Text& text, double firstIndex) const;
+
+  // First, so that COM is uninitialised only after the members are released.
+  ComInit com_;
   AutomationObject regExp_;
   AutomationObject matches_;
   Variant subject_;
