@@ -2,6 +2,7 @@
 // other WinHTTP calls go to the real WinHTTP and the loopback server.
 #include <gtest/gtest.h>
 
+#include "common/system_api.h"
 #include "http/http_request.h"
 #include "message_window.h"
 #include "test_server.h"
@@ -332,4 +333,58 @@ TEST(HttpRequestSequence, ForbiddingRedirectsAddsTheSecondFeatureSwitch) {
     }
   }
   EXPECT_EQ(switched, (std::vector<DWORD>{WINHTTP_DISABLE_COOKIES, WINHTTP_DISABLE_REDIRECTS}));
+}
+
+namespace {
+
+// COM initialisations of the thread as the program makes them, and where in
+// the WinHTTP call sequence each uninitialisation happened.
+struct ComRecord {
+  bool failInitialise = false;
+  int initialised = 0;  // successful CoInitialize calls
+  std::vector<std::size_t> uninitialisedAt;
+  const qltest::WinHttpLog* log = nullptr;
+};
+ComRecord g_com;
+
+HRESULT WINAPI recordCoInitialize(LPVOID reserved) {
+  if (g_com.failInitialise) return E_OUTOFMEMORY;
+  HRESULT hr = CoInitialize(reserved);
+  if (SUCCEEDED(hr)) ++g_com.initialised;
+  return hr;
+}
+
+void WINAPI recordCoUninitialize() {
+  g_com.uninitialisedAt.push_back(g_com.log->calls.size());
+  CoUninitialize();
+}
+
+}  // namespace
+
+TEST(HttpRequestSequence, ComIsBalancedAndGivenBackAfterTheHandlesAreClosed) {
+  QL_REQUIRE_SERVER();
+  for (bool failInitialise : {false, true}) {
+    SCOPED_TRACE(failInitialise ? "CoInitialize fails" : "CoInitialize works");
+    WinHttpSpy spy;
+    g_com = ComRecord();
+    g_com.failInitialise = failInitialise;
+    g_com.log = &spy.log();
+    ScopedSystemFunction<decltype(&::CoInitialize)> init(systemApi().CoInitialize, recordCoInitialize);
+    ScopedSystemFunction<decltype(&::CoUninitialize)> uninit(systemApi().CoUninitialize, recordCoUninitialize);
+    Outputs out;
+    HttpRequestOptions options;
+    out.attachTo(options);
+    Text body = httpRequest(testServer().httpUrl("/page?cs=utf-8"), options);
+
+    EXPECT_EQ(out.statusText, "200 OK");
+    EXPECT_EQ(static_cast<int>(g_com.uninitialisedAt.size()), g_com.initialised);
+    if (failInitialise) {
+      // Without COM there is no regular expression: the page stays as received.
+      EXPECT_EQ(body, bytesToText(out.bodyBytes));
+    } else {
+      EXPECT_GE(g_com.initialised, 2);  // the call's own, and the one around the charset step
+      EXPECT_EQ(g_com.uninitialisedAt.back(), spy.log().calls.size());  // after the last closing
+      EXPECT_NE(findText(body, "晴岚钟表"), -1);
+    }
+  }
 }
