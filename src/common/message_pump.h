@@ -1,0 +1,12 @@
+// Lets the thread's queued window messages through in the middle of a long
+// blocking operation, so that timer ticks and user actions are not held up.
+#pragma once
+
+namespace ql {
+
+// Dispatches every message that is waiting in the calling thread's queue, in
+// order, and returns when the queue is empty. A WM_QUIT is never taken: it
+// stays queued (with whatever follows it) for the thread's message loop.
+void processPendingMessages();
+
+}  // namespace ql
