@@ -52,7 +52,7 @@ function get__extend(target, source) {
 // Tokens are matched one after another from the start, so that nothing outside
 // the JSON grammar (names, calls, operators, comments) is ever evaluated.
 function get__isJsonText(text) {
-  var token = /[ \t\n\r]*(?:("(?:[^"\\\x00-\x1f]+|\\["\\\/bfnrt]|\\u[0-9a-fA-F]{4})*")|(-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+\-]?[0-9]+)?)|(true|false|null)|([\[\]{}:,])|([^ \t\n\r]))/g;
+  var token = /[ \t\n\r]*(?:("(?:[^"\\\x00-\x1f]|\\["\\\/bfnrt]|\\u[0-9a-fA-F]{4})*")|(-?(?:0|[1-9][0-9]*)(?:\.[0-9]+)?(?:[eE][+\-]?[0-9]+)?)|(true|false|null)|([\[\]{}:,])|([^ \t\n\r]))/g;
   // What may come next: 0 a value, 1 a value or ']', 2 a key or '}', 3 a key,
   // 4 ':', 5 ',' or the closing bracket, 6 nothing more.
   var expect = 0, open = [], pos = 0, m, c;

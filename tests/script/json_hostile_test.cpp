@@ -105,6 +105,10 @@ TEST_F(HostileAnswerTest, LibraryParseRefusesScript) {
   EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse(text1)")}));
   EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse(text2)")}));
   EXPECT_FALSE(engine.call("Eval", {Variant("'pwned = 1'.parseJSON()")}));
+  // Long texts that almost match must be refused in one pass, not by trying
+  // ever more ways to split them (a nested repetition would never finish).
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse('\"' + new Array(1 << 18).join('x'))")}));
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse('[\"' + new Array(1 << 18).join('x') + '\\\\q\"]')")}));
   EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'"));
   EXPECT_FALSE(probeFileExists());
   EXPECT_TRUE(engineBool(d, "JSON.parse('\"pwned = 1\"') == 'pwned = 1'"));
