@@ -116,6 +116,7 @@ bool JsonDocument::parse(const Text& text, bool direct, ScriptError* error, bool
   // engine, so an answer can never run script (the engine can create any
   // ActiveX object). Both forms evaluate the text exactly once.
   if (!isJsonText(text)) {
+    // Leaves the engine's error record as the library's own refusal leaves it.
     engine_.addCode("get__notJson()");
   } else if (direct) {
     engine_.addCode("var " + varName_ + " = " + text);
