@@ -2,3 +2,4 @@
 #pragma once
 
 #define QL_RES_DATE_FORMAT_JS 101
+#define QL_RES_JSON_LIBRARY_JS 102

@@ -1,0 +1,160 @@
+#include "script/json_shape.h"
+
+#include <vector>
+
+namespace ql {
+namespace {
+
+class ShapeReader {
+ public:
+  explicit ShapeReader(const Text& text) : s_(text), n_(text.size()) {}
+
+  bool atEnd() const { return i_ >= n_; }
+  unsigned char peek() const { return static_cast<unsigned char>(s_[i_]); }
+
+  void skipSpace() {
+    while (i_ < n_ && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r')) ++i_;
+  }
+
+  bool readWord(const char* word) {
+    for (std::size_t k = 0; word[k]; ++k)
+      if (i_ + k >= n_ || s_[i_ + k] != word[k]) return false;
+    while (*word++) ++i_;
+    return true;
+  }
+
+  bool readString() {
+    ++i_;  // the opening quotation mark
+    while (i_ < n_) {
+      unsigned char b = peek();
+      if (b == '"') {
+        ++i_;
+        return true;
+      }
+      if (b == '\\') {
+        if (!readEscape()) return false;
+      } else if (b >= 0x81 && b <= 0xFE) {
+        // A lead byte: its trail byte may be a backslash or a letter, which
+        // belongs to the character and must not be read as JSON syntax.
+        if (i_ + 1 >= n_) return false;
+        unsigned char t = static_cast<unsigned char>(s_[i_ + 1]);
+        if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
+        i_ += 2;
+      } else if (b < 0x20 || b == 0x80 || b == 0xFF) {
+        return false;
+      } else {
+        ++i_;
+      }
+    }
+    return false;
+  }
+
+  bool readNumber() {
+    if (i_ < n_ && s_[i_] == '-') ++i_;
+    if (i_ >= n_ || !isDigit(s_[i_])) return false;
+    if (s_[i_] == '0') {
+      ++i_;
+    } else {
+      skipDigits();
+    }
+    if (i_ < n_ && s_[i_] == '.') {
+      ++i_;
+      if (!skipDigits()) return false;
+    }
+    if (i_ < n_ && (s_[i_] == 'e' || s_[i_] == 'E')) {
+      ++i_;
+      if (i_ < n_ && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+      if (!skipDigits()) return false;
+    }
+    return true;
+  }
+
+  void advance() { ++i_; }
+
+ private:
+  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+  static bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+  bool skipDigits() {
+    std::size_t start = i_;
+    while (i_ < n_ && isDigit(s_[i_])) ++i_;
+    return i_ > start;
+  }
+
+  bool readEscape() {
+    if (i_ + 1 >= n_) return false;
+    char e = s_[i_ + 1];
+    if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n' || e == 'r' || e == 't') {
+      i_ += 2;
+      return true;
+    }
+    if (e != 'u' || i_ + 5 >= n_) return false;
+    for (std::size_t k = 2; k < 6; ++k)
+      if (!isHex(s_[i_ + k])) return false;
+    i_ += 6;
+    return true;
+  }
+
+  const Text& s_;
+  std::size_t n_;
+  std::size_t i_ = 0;
+};
+
+// What the grammar allows at the current position.
+enum class Expect { value, valueOrClose, keyOrClose, key, colon, commaOrClose, end };
+
+}  // namespace
+
+bool isJsonText(const Text& text, int maxDepth) {
+  ShapeReader r(text);
+  std::vector<char> open;  // the unclosed '[' and '{', innermost last
+  Expect expect = Expect::value;
+  auto afterValue = [&] { expect = open.empty() ? Expect::end : Expect::commaOrClose; };
+  for (;;) {
+    r.skipSpace();
+    if (r.atEnd()) return expect == Expect::end;
+    unsigned char c = r.peek();
+    bool wantValue = expect == Expect::value || expect == Expect::valueOrClose;
+    if (c == '"') {
+      if (expect == Expect::keyOrClose || expect == Expect::key) {
+        if (!r.readString()) return false;
+        expect = Expect::colon;
+      } else if (wantValue) {
+        if (!r.readString()) return false;
+        afterValue();
+      } else {
+        return false;
+      }
+    } else if (c == '[' || c == '{') {
+      if (!wantValue || static_cast<int>(open.size()) >= maxDepth) return false;
+      open.push_back(static_cast<char>(c));
+      r.advance();
+      expect = c == '[' ? Expect::valueOrClose : Expect::keyOrClose;
+    } else if (c == ']' || c == '}') {
+      char opener = c == ']' ? '[' : '{';
+      Expect emptyClose = c == ']' ? Expect::valueOrClose : Expect::keyOrClose;
+      if (open.empty() || open.back() != opener || (expect != emptyClose && expect != Expect::commaOrClose))
+        return false;
+      open.pop_back();
+      r.advance();
+      afterValue();
+    } else if (c == ':') {
+      if (expect != Expect::colon) return false;
+      r.advance();
+      expect = Expect::value;
+    } else if (c == ',') {
+      if (expect != Expect::commaOrClose) return false;
+      r.advance();
+      expect = open.back() == '[' ? Expect::value : Expect::key;
+    } else if (wantValue && (c == '-' || (c >= '0' && c <= '9'))) {
+      if (!r.readNumber()) return false;
+      afterValue();
+    } else if (wantValue && (r.readWord("true") || r.readWord("false") || r.readWord("null"))) {
+      afterValue();
+    } else {
+      return false;
+    }
+  }
+}
+
+}  // namespace ql

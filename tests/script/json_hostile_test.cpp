@@ -1,0 +1,159 @@
+// Server answers are untrusted. Whatever a body holds, loading it must not run
+// script: no global may change and no file may appear.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/automation.h"
+#include "script/json_document.h"
+#include "script/json_shape.h"
+
+namespace ql {
+namespace {
+
+class HostileAnswerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(sizeof dir, dir);
+    probeFile_ = std::string(dir) + "ql_json_probe.txt";
+    DeleteFileA(probeFile_.c_str());
+  }
+  void TearDown() override { DeleteFileA(probeFile_.c_str()); }
+
+  bool probeFileExists() const { return GetFileAttributesA(probeFile_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  // Script that writes the probe file when it runs.
+  Text fileWriter() const {
+    Text path;
+    for (char c : probeFile_) path += c == '\\' ? Text("\\\\") : Text(1, c);
+    return "new ActiveXObject('Scripting.FileSystemObject').CreateTextFile('" + path + "').Close()";
+  }
+
+  static bool engineBool(const JsonDocument& d, const Text& expression) {
+    return d.engineObject().getBool("Eval", {Variant(expression)});
+  }
+
+  ComInit com_;
+  std::string probeFile_;
+};
+
+// The attack is real: the same script run as code does write the file.
+TEST_F(HostileAnswerTest, ProbeScriptWritesTheFileWhenRunAsCode) {
+  JsonDocument d;
+  ASSERT_TRUE(d.engineObject().call("AddCode", {Variant(fileWriter())}));
+  EXPECT_TRUE(probeFileExists());
+}
+
+TEST_F(HostileAnswerTest, HostileBodiesChangeNothingOutsideTheRoot) {
+  const Text bodies[] = {
+      "{\"a\":1}; pwned = 1",
+      "{\"a\":1}\r\npwned = 1",
+      "{\"a\":1}," + fileWriter(),
+      "pwned = 1",
+      "(function () { pwned = 1 })()",
+      "[" + fileWriter() + "]",
+      "{\"a\":(pwned = 1)}",
+      "{\"a\":\"x\" + (pwned = 1)}",
+      "\"x\") + (pwned = 1) + (\"",
+      "1); pwned = (1",
+      "{\"a\":1}) ; pwned = 1 ; (1",
+      "{\"a\":\"unterminated",
+      "[1, 2, {\"a\":",
+      "/* */ pwned = 1",
+      "{\"a\":1} // pwned = 1",
+      "{a: pwned = 1}",
+      "\"\x81\"; pwned = 1; \"",
+      "'a'; pwned = 1",
+  };
+  for (bool direct : {false, true}) {
+    for (const Text& body : bodies) {
+      JsonDocument d;
+      ASSERT_TRUE(d.parse("{\"previous\":1}"));
+      ScriptError error;
+      EXPECT_FALSE(d.parse(body, direct, &error, true)) << body;
+      EXPECT_NE(error.number, 0) << body;
+      EXPECT_EQ(d.toJson(), "null") << body;
+      EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'")) << body;
+      EXPECT_FALSE(probeFileExists()) << body;
+    }
+  }
+}
+
+// A JSON string whose content is script stays a string.
+TEST_F(HostileAnswerTest, ScriptInsideAStringStaysText) {
+  const Text bodies[] = {"\"pwned = 1\"", "\"x\\\"); pwned = 1; (\"", "\"" + replaceAll(fileWriter(), "\\\\", "\\\\\\\\") + "\""};
+  for (bool direct : {false, true}) {
+    for (const Text& body : bodies) {
+      JsonDocument d;
+      EXPECT_TRUE(d.parse(body, direct)) << body;
+      EXPECT_EQ(d.typeOf(""), 6) << body;
+      EXPECT_EQ(d.toJson(), body) << body;
+      EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'")) << body;
+      EXPECT_FALSE(probeFileExists()) << body;
+    }
+  }
+}
+
+// The library's JSON.parse refuses the same bodies inside the engine.
+TEST_F(HostileAnswerTest, LibraryParseRefusesScript) {
+  JsonDocument d;
+  AutomationObject engine = d.engineObject();
+  ASSERT_TRUE(engine.call("AddCode", {Variant("var text1 = '{\"a\":1}; pwned = 1', text2 = '" +
+                                              replaceAll(fileWriter(), "'", "\\'") + "'")}));
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse(text1)")}));
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse(text2)")}));
+  EXPECT_FALSE(engine.call("Eval", {Variant("'pwned = 1'.parseJSON()")}));
+  // Long texts that almost match must be refused in one pass, not by trying
+  // ever more ways to split them (a nested repetition would never finish).
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse('\"' + new Array(1 << 18).join('x'))")}));
+  EXPECT_FALSE(engine.call("Eval", {Variant("JSON.parse('[\"' + new Array(1 << 18).join('x') + '\\\\q\"]')")}));
+  EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'"));
+  EXPECT_FALSE(probeFileExists());
+  EXPECT_TRUE(engineBool(d, "JSON.parse('\"pwned = 1\"') == 'pwned = 1'"));
+  EXPECT_TRUE(engineBool(d, "JSON.parse(' [1, {\"a\": \"\\\\u4e2d\"}] ')[1].a == '\\u4e2d'"));
+}
+
+TEST_F(HostileAnswerTest, LongAndDeepBodies) {
+  const std::size_t megabyte = 1 << 20;
+  Text longArray = "[" ;
+  while (longArray.size() < megabyte) longArray += "1677000000999,";
+  longArray += "0]";
+  Text longString = "\"" + Text(megabyte, 'x') + "\"";
+  struct Case {
+    const char* label;
+    Text body;
+    bool loaded;
+  };
+  const Case cases[] = {
+      {"1 MB array", longArray, true},
+      {"1 MB array and a statement", longArray + ";pwned=1", false},
+      {"1 MB string", longString, true},
+      {"1 MB string without its end", longString.substr(0, megabyte), false},
+      {"1 MB of script", Text(megabyte / 8, ' ') + "pwned=1;" + Text(megabyte - megabyte / 8, ' '), false},
+      {"100000 [", Text(100000, '['), false},
+      {"100000 nested arrays", Text(100000, '[') + Text(100000, ']'), false},
+      {"deepest nesting allowed", Text(kMaxJsonDepth, '[') + Text(kMaxJsonDepth, ']'), true},
+      {"100000 nested objects", replaceAll(Text(100000, '{'), "{", "{\"a\":") + "1" + Text(100000, '}'), false},
+  };
+  for (bool direct : {false, true}) {
+    for (const Case& c : cases) {
+      JsonDocument d;
+      EXPECT_EQ(d.parse(c.body, direct), c.loaded) << c.label;
+      EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'")) << c.label;
+      if (c.loaded) {
+        EXPECT_EQ(d.toJson().size(), c.body.size()) << c.label;
+      }
+    }
+  }
+  JsonDocument d;
+  ASSERT_TRUE(d.parse(longString));
+  EXPECT_EQ(d.getText("", false), Text(megabyte, 'x'));
+  ASSERT_TRUE(d.parse(Text(kMaxJsonDepth, '[') + Text(kMaxJsonDepth, ']')));
+  std::vector<Text> values;
+  EXPECT_EQ(d.nodeValues(values, "", true), 0);
+}
+
+}  // namespace
+}  // namespace ql
