@@ -24,6 +24,11 @@ Text bstrToText(BSTR bstr) {
   return out;
 }
 
+std::u16string textToAutomationUnits(const Text& text) {
+  Bstr b(text);
+  return std::u16string(reinterpret_cast<const char16_t*>(b.get()), SysStringLen(b.get()));
+}
+
 ComInit::ComInit() : initialised_(SUCCEEDED(systemApi().CoInitialize(nullptr))) {}
 
 ComInit::~ComInit() {

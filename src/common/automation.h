@@ -7,6 +7,7 @@
 #include <oaidl.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "text/text.h"
 
@@ -15,6 +16,8 @@ namespace ql {
 // Texts cross into COM through the system ANSI code page, as Automation does.
 BSTR textToBstr(const Text& text);
 Text bstrToText(BSTR bstr);
+// The UTF-16 units that a Text becomes on its way into a COM call.
+std::u16string textToAutomationUnits(const Text& text);
 
 // Owns one BSTR.
 class Bstr {

@@ -114,8 +114,9 @@ bool JsonDocument::parse(const Text& text, bool direct, ScriptError* error, bool
   engine_.addCode("var " + varName_ + " = null");
   // Server answers are untrusted: only text of JSON shape is handed to the
   // engine, so an answer can never run script (the engine can create any
-  // ActiveX object). Both forms evaluate the text exactly once.
-  if (!isJsonText(text)) {
+  // ActiveX object). The shape is checked on the characters the engine will
+  // receive. Both forms evaluate the text exactly once.
+  if (!isJsonText(textToAutomationUnits(text))) {
     // Leaves the engine's error record as the library's own refusal leaves it.
     engine_.addCode("get__notJson()");
   } else if (direct) {

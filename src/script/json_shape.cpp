@@ -7,16 +7,16 @@ namespace {
 
 class ShapeReader {
  public:
-  explicit ShapeReader(const Text& text) : s_(text), n_(text.size()) {}
+  explicit ShapeReader(const std::u16string& text) : s_(text), n_(text.size()) {}
 
   bool atEnd() const { return i_ >= n_; }
-  unsigned char peek() const { return static_cast<unsigned char>(s_[i_]); }
+  char16_t peek() const { return s_[i_]; }
 
   void skipSpace() {
     while (i_ < n_ && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r')) ++i_;
   }
 
-  bool readWord(const char* word) {
+  bool readWord(const char16_t* word) {
     for (std::size_t k = 0; word[k]; ++k)
       if (i_ + k >= n_ || s_[i_ + k] != word[k]) return false;
     while (*word++) ++i_;
@@ -26,21 +26,16 @@ class ShapeReader {
   bool readString() {
     ++i_;  // the opening quotation mark
     while (i_ < n_) {
-      unsigned char b = peek();
-      if (b == '"') {
+      char16_t u = peek();
+      if (u == u'"') {
         ++i_;
         return true;
       }
-      if (b == '\\') {
+      if (u == u'\\') {
         if (!readEscape()) return false;
-      } else if (b >= 0x81 && b <= 0xFE) {
-        // A lead byte: its trail byte may be a backslash or a letter, which
-        // belongs to the character and must not be read as JSON syntax.
-        if (i_ + 1 >= n_) return false;
-        unsigned char t = static_cast<unsigned char>(s_[i_ + 1]);
-        if (t < 0x40 || t == 0x7F || t == 0xFF) return false;
-        i_ += 2;
-      } else if (b < 0x20 || b == 0x80 || b == 0xFF) {
+      } else if (u < 0x20 || u == 0x2028 || u == 0x2029) {
+        // JSON forbids raw control characters; the two separators would end
+        // a script string literal early.
         return false;
       } else {
         ++i_;
@@ -72,8 +67,8 @@ class ShapeReader {
   void advance() { ++i_; }
 
  private:
-  static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-  static bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+  static bool isDigit(char16_t c) { return c >= '0' && c <= '9'; }
+  static bool isHex(char16_t c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
   bool skipDigits() {
     std::size_t start = i_;
@@ -83,7 +78,7 @@ class ShapeReader {
 
   bool readEscape() {
     if (i_ + 1 >= n_) return false;
-    char e = s_[i_ + 1];
+    char16_t e = s_[i_ + 1];
     if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n' || e == 'r' || e == 't') {
       i_ += 2;
       return true;
@@ -95,7 +90,7 @@ class ShapeReader {
     return true;
   }
 
-  const Text& s_;
+  const std::u16string& s_;
   std::size_t n_;
   std::size_t i_ = 0;
 };
@@ -105,7 +100,7 @@ enum class Expect { value, valueOrClose, keyOrClose, key, colon, commaOrClose, e
 
 }  // namespace
 
-bool isJsonText(const Text& text, int maxDepth) {
+bool isJsonText(const std::u16string& text, int maxDepth) {
   ShapeReader r(text);
   std::vector<char> open;  // the unclosed '[' and '{', innermost last
   Expect expect = Expect::value;
@@ -113,7 +108,7 @@ bool isJsonText(const Text& text, int maxDepth) {
   for (;;) {
     r.skipSpace();
     if (r.atEnd()) return expect == Expect::end;
-    unsigned char c = r.peek();
+    char16_t c = r.peek();
     bool wantValue = expect == Expect::value || expect == Expect::valueOrClose;
     if (c == '"') {
       if (expect == Expect::keyOrClose || expect == Expect::key) {
@@ -149,7 +144,7 @@ bool isJsonText(const Text& text, int maxDepth) {
     } else if (wantValue && (c == '-' || (c >= '0' && c <= '9'))) {
       if (!r.readNumber()) return false;
       afterValue();
-    } else if (wantValue && (r.readWord("true") || r.readWord("false") || r.readWord("null"))) {
+    } else if (wantValue && (r.readWord(u"true") || r.readWord(u"false") || r.readWord(u"null"))) {
       afterValue();
     } else {
       return false;

@@ -1,8 +1,10 @@
-// Recognises JSON text in the program's GBK form before any of it reaches a
-// script engine. Pure byte work: no windows.h.
+// Recognises JSON text before any of it reaches a script engine. It reads the
+// UTF-16 units that the engine itself will receive, so the two can never
+// disagree about where a string ends, whatever the code page made of stray
+// bytes. Pure work on units: no windows.h.
 #pragma once
 
-#include "text/text.h"
+#include <string>
 
 namespace ql {
 
@@ -10,11 +12,10 @@ namespace ql {
 // (the engine's compiler, the serialiser) can run out of stack.
 constexpr int kMaxJsonDepth = 512;
 
-// True when `text` is exactly one JSON value (object, array, string, number,
+// True when `units` are exactly one JSON value (object, array, string, number,
 // true, false or null) with optional JSON white space around it, nested at most
-// `maxDepth` deep. Inside strings a byte from 0x81 to 0xFE must start a complete
-// two-byte GBK character; control characters, the bytes 0x80 and 0xFF and
-// escapes that JSON lacks are refused.
-bool isJsonText(const Text& text, int maxDepth = kMaxJsonDepth);
+// `maxDepth` deep. Inside strings, control characters, the script's line
+// terminators U+2028 and U+2029 and escapes that JSON lacks are refused.
+bool isJsonText(const std::u16string& units, int maxDepth = kMaxJsonDepth);
 
 }  // namespace ql

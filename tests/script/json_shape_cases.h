@@ -12,10 +12,10 @@ struct ShapeCase {
   const char* label;
   Text text;
   bool json;
-  // False where the code page turns the bytes into other characters before
-  // the engine sees them (it may even swallow the byte after an unpaired lead
-  // byte), so that only the check on the bytes can refuse them.
-  bool sameInEngine = true;
+  // False where the answer depends on what the system's code page makes of
+  // stray bytes (an unpaired lead byte may take the next byte with it); then
+  // only the agreement of the two checks is required.
+  bool fixed = true;
 };
 
 inline const std::vector<ShapeCase>& shapeCases() {
@@ -69,8 +69,9 @@ inline const std::vector<ShapeCase>& shapeCases() {
       {"line feed inside string", "\"a\nb\"", false},
       {"vertical tab as white space", "\v1", false},
       {"non-breaking space as white space", "\xA1\xA1" "1", false},
-      {"lead byte before the closing quote", "\"\x81\"", false},
       {"lead byte at the end", "\"\x81", false},
+      {"lead byte before the closing quote", "\"\x81\"", false, false},
+      {"lead byte before a statement", "{\"a\":\"\x81\"};x=1//\"}", false, false},
       {"byte 0x80 in string", "\"\x80\"", false, false},
       {"byte 0xFF in string", "\"\xFF\"", false, false},
       {"lead byte then control character", "\"\x81\x0A\"", false, false},
