@@ -199,7 +199,7 @@ std::int32_t JsonDocument::memberNames(std::vector<Text>& names, const Text& pat
 }
 
 std::int32_t JsonDocument::arrayCount(const Text& path) const {
-  return static_cast<std::int32_t>(engine_.evalNumber("get__count(" + resolved(path) + ")"));
+  return truncateToInt32(engine_.evalNumber("get__count(" + resolved(path) + ")"));
 }
 
 std::unique_ptr<JsonDocument> JsonDocument::getDocument(const Text& path) const {

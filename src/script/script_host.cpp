@@ -1,16 +1,6 @@
 #include "script/script_host.h"
 
 namespace ql {
-namespace {
-
-// Error numbers may exceed the int32 range as doubles (HRESULT-like codes):
-// truncate, then keep the low 32 bits, as a 32-bit read of the value would.
-std::int32_t toInt32(double value) {
-  if (!(value > -9.2e18 && value < 9.2e18)) return 0;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::int64_t>(value)));
-}
-
-}  // namespace
 
 ScriptHost ScriptHost::create(const char* progId, const char* language) {
   ScriptHost host;
@@ -41,14 +31,14 @@ ScriptError ScriptHost::lastError() const {
   ScriptError e;
   AutomationObject error = engine_.getObject("Error");
   if (error.empty()) return e;
-  e.number = toInt32(error.getNumber("Number"));
+  e.number = truncateToInt32(error.getNumber("Number"));
   e.source = error.getText("Source");
   e.description = error.getText("Description");
   e.helpFile = error.getText("HelpFile");
-  e.helpContext = toInt32(error.getNumber("HelpContext"));
+  e.helpContext = truncateToInt32(error.getNumber("HelpContext"));
   e.text = error.getText("Text");
-  e.line = toInt32(error.getNumber("Line"));
-  e.column = toInt32(error.getNumber("Column"));
+  e.line = truncateToInt32(error.getNumber("Line"));
+  e.column = truncateToInt32(error.getNumber("Column"));
   return e;
 }
 

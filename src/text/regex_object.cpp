@@ -1,12 +1,6 @@
 #include "text/regex_object.h"
 
 namespace ql {
-namespace {
-
-std::int32_t toInt32(double value) { return static_cast<std::int32_t>(value); }
-
-}  // namespace
-
 RegexObject::RegexObject() = default;
 
 RegexObject::~RegexObject() {
@@ -41,7 +35,7 @@ Text RegexObject::replace(const Text& replacement) const {
   return out;
 }
 
-std::int32_t RegexObject::matchCount() const { return toInt32(matches_.getNumber("Count")); }
+std::int32_t RegexObject::matchCount() const { return truncateToInt32(matches_.getNumber("Count")); }
 
 Text RegexObject::matchText(std::int32_t matchIndex, std::int32_t* position) const {
   AutomationObject match = matches_.getObject("Item", {Variant(matchIndex - 1)});
@@ -61,7 +55,7 @@ Text RegexObject::subMatchText(std::int32_t matchIndex, std::int32_t subMatchInd
 }
 
 std::int32_t RegexObject::subMatchCount() const {
-  return toInt32(matches_.getObject("Item", {Variant(0)}).getObject("SubMatches").getNumber("Count"));
+  return truncateToInt32(matches_.getObject("Item", {Variant(0)}).getObject("SubMatches").getNumber("Count"));
 }
 
 // The component counts FirstIndex in UTF-16 units, the program in GBK bytes.
@@ -70,7 +64,7 @@ std::int32_t RegexObject::subMatchCount() const {
 // there and the real match would be taken instead; callers accept that.
 std::int32_t RegexObject::positionInSubject(const Text& text, double firstIndex) const {
   Text s = subject_.toText();
-  int start = toInt32(firstIndex) - 1;
+  int start = truncateToInt32(firstIndex) - 1;
   if (start < 0) start = 0;
   if (text.empty()) return static_cast<std::size_t>(start) < s.size() ? 0 : -2;
   int at = findText(s, text, start, regExp_.getBool("IgnoreCase"));

@@ -160,6 +160,11 @@ std::int32_t textToInt(const Text& text) {
   return static_cast<std::int32_t>(value);
 }
 
+std::int32_t truncateToInt32(double value) {
+  if (!(value > -9.2e18 && value < 9.2e18)) return 0;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::int64_t>(value)));
+}
+
 Text bytesToText(const Bytes& bytes) {
   std::size_t n = 0;
   while (n < bytes.size() && bytes[n] != 0) ++n;

@@ -44,6 +44,11 @@ Text replaceAll(const Text& text, const Text& from, const Text& to, bool ignoreC
 // accumulated modulo 2^32. No digits give 0.
 std::int32_t textToInt(const Text& text);
 
+// A number from a script or COM result as a 32-bit integer: truncated toward
+// zero, then the low 32 bits, as a 32-bit read of the value would. Values no
+// 64-bit integer can hold (and NaN) give 0.
+std::int32_t truncateToInt32(double value);
+
 // The text up to (not including) the first zero byte of the buffer.
 Text bytesToText(const Bytes& bytes);
 Bytes textToBytes(const Text& text);

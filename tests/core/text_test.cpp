@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "text/text.h"
 
 using namespace ql;
@@ -109,4 +111,18 @@ TEST(Text, ReplaceAllAndBytes) {
   EXPECT_EQ(bytesToText(bytes), "ab");
   EXPECT_EQ(bytesToText(Bytes()), "");
   EXPECT_EQ(textToBytes("ab"), (Bytes{'a', 'b'}));
+}
+
+TEST(Text, NumbersFromScriptsTruncateAndWrapTo32Bits) {
+  struct Case {
+    double value;
+    std::int32_t expected;
+  } cases[] = {
+      {0.0, 0},       {2.9, 2},           {-2.9, -2},        {2147483647.0, 2147483647},
+      {2147483648.0, -2147483647 - 1},  // wraps like the stored offset does
+      {4294967295.0, -1},               {-2146828279.0, -2146828279},
+      {1e300, 0},     {-1e300, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(truncateToInt32(c.value), c.expected) << c.value;
+  EXPECT_EQ(truncateToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
 }
