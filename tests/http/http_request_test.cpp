@@ -156,6 +156,28 @@ TEST(HttpRequestWire, ThePathAndQueryReachTheServerAndAHostOnlyUrlSendsSlash) {
   }
 }
 
+// Ports the URL leaves to the scheme, and a port the URL names, on the real
+// well-known ports (the fixture binds them as root).
+TEST(HttpRequestWire, DefaultAndNamedPortsAreUsedForReal) {
+  QL_REQUIRE_SERVER();
+  const TestServer& server = testServer();
+  ASSERT_TRUE(server.tls443) << "the test server could not listen on 127.0.0.1:443 (see its log)";
+  ASSERT_TRUE(server.plain8080) << "the test server could not listen on 127.0.0.1:8080 (see its log)";
+  struct Case {
+    const char* url;
+    const char* target;
+  } cases[] = {
+      {"https://127.0.0.1/p?q=1", "/p?q=1"},  // self-signed certificate on the default port
+      {"https://127.0.0.1", "/"},
+      {"http://127.0.0.1:8080/p?q=1", "/p?q=1"},
+  };
+  for (const Case& c : cases) {
+    Outputs out;
+    EXPECT_EQ(echoOf(c.url, HttpRequestOptions(), out).target, c.target) << c.url;
+    EXPECT_EQ(out.statusText, "200 OK") << c.url;
+  }
+}
+
 TEST(HttpRequestWire, AnyStatusWithABodyIsASuccessWithItsReasonPhrase) {
   QL_REQUIRE_SERVER();
   struct Case {

@@ -289,18 +289,37 @@ def main():
     tls.socket = context.wrap_socket(tls.socket, server_side=True, do_handshake_on_connect=False)
     proxy = Server(("127.0.0.1", 0), ProxyHandler)
 
+    # The scheme's default https port and the customary 8080, where they can be
+    # had (root, nothing else there): the client's own port choice is tested
+    # for real on them. 0 in the ports file when they could not be bound.
+    well_known = []
+    try:
+        tls443 = Server(("127.0.0.1", 443), Handler)
+        tls443.socket = context.wrap_socket(tls443.socket, server_side=True, do_handshake_on_connect=False)
+        well_known.append(tls443)
+    except OSError as error:
+        sys.stderr.write("port 443: %s\n" % error)
+        tls443 = None
+    try:
+        plain8080 = Server(("127.0.0.1", 8080), Handler)
+        well_known.append(plain8080)
+    except OSError as error:
+        sys.stderr.write("port 8080: %s\n" % error)
+        plain8080 = None
+
     # A port that nothing listens on (for a refused connection).
     probe = socket.socket()
     probe.bind(("127.0.0.1", 0))
     closed_port = probe.getsockname()[1]
     probe.close()
 
-    servers = [plain, tls, proxy]
+    servers = [plain, tls, proxy] + well_known
     for server in servers:
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True).start()
 
-    ports = "plain=%d tls=%d proxy=%d closed=%d\n" % (
-        plain.server_address[1], tls.server_address[1], proxy.server_address[1], closed_port)
+    ports = "plain=%d tls=%d proxy=%d closed=%d tls443=%d plain8080=%d\n" % (
+        plain.server_address[1], tls.server_address[1], proxy.server_address[1], closed_port,
+        443 if tls443 else 0, 8080 if plain8080 else 0)
     temporary = os.path.join(args.dir, "ports.tmp")
     with open(temporary, "w") as f:
         f.write(ports)

@@ -23,10 +23,13 @@ TestServer loadServer() {
     server.error = "no ports file at " + path;
     return server;
   }
-  int fields = std::fscanf(f, "plain=%d tls=%d proxy=%d closed=%d", &server.plainPort, &server.tlsPort,
-                           &server.proxyPort, &server.closedPort);
+  int port443 = 0, port8080 = 0;
+  int fields = std::fscanf(f, "plain=%d tls=%d proxy=%d closed=%d tls443=%d plain8080=%d", &server.plainPort,
+                           &server.tlsPort, &server.proxyPort, &server.closedPort, &port443, &port8080);
   std::fclose(f);
-  server.found = fields == 4;
+  server.found = fields == 6;
+  server.tls443 = port443 == 443;
+  server.plain8080 = port8080 == 8080;
   if (!server.found) server.error = "unreadable ports file " + path;
   return server;
 }

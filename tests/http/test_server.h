@@ -14,6 +14,8 @@ struct TestServer {
   int tlsPort = 0;
   int proxyPort = 0;
   int closedPort = 0;  // nothing listens there
+  bool tls443 = false;     // https on the scheme's default port
+  bool plain8080 = false;  // http on 8080
   bool found = false;
   std::string error;
 
