@@ -112,8 +112,8 @@ DateTime textToDateTime(const Text& text) {
       !expectOneOf(text, pos, ":") || !readField(text, pos, 2, second) || pos != text.size())
     return kInvalidDateTime;
   // The Automation date range: 0100-01-01 to 9999-12-31.
-  if (year < 100 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
-      minute > 59 || second > 59)
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
+      second > 59)
     return kInvalidDateTime;
   double days = static_cast<double>(daysFromOleEpoch(year, month, day));
   double fraction = (hour * 3600 + minute * 60 + second) / 86400.0;
@@ -133,8 +133,8 @@ Text formatDateTime(DateTime value, const Text& datePattern, const Text& timePat
   if (!datePattern.empty())
     api.GetDateFormatA(static_cast<LCID>(locale), 0, &st, datePattern.c_str(), date, sizeof date);
   if (!timePattern.empty())
-    api.GetTimeFormatA(static_cast<LCID>(locale), force24Hour ? TIME_FORCE24HOURFORMAT : 0, &st,
-                       timePattern.c_str(), time, sizeof time);
+    api.GetTimeFormatA(static_cast<LCID>(locale), force24Hour ? TIME_FORCE24HOURFORMAT : 0, &st, timePattern.c_str(),
+                       time, sizeof time);
   return Text(date, strnlen(date, sizeof date)) + Text(time, strnlen(time, sizeof time));
 }
 

@@ -190,8 +190,8 @@ bool AutomationObject::invoke(const char* member, WORD flags, const Variant* arg
   UINT argError = 0;
   VARIANT out;
   VariantInit(&out);
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                 result ? &out : nullptr, &error, &argError);
+  HRESULT hr =
+      dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result ? &out : nullptr, &error, &argError);
   if (error.pfnDeferredFillIn) error.pfnDeferredFillIn(&error);
   SysFreeString(error.bstrSource);
   SysFreeString(error.bstrDescription);

@@ -3,8 +3,8 @@
 // call yields empty text, 0, false or an empty object.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <initializer_list>
 #include <string>
@@ -59,7 +59,7 @@ class Variant {
   ~Variant();
 
   static Variant fromBytes(const Bytes& bytes);  // a VT_ARRAY | VT_UI1 safe array
-  void clear();  // back to the integer 0
+  void clear();                                  // back to the integer 0
 
   // Conversions by the default Automation rules; 0, false or empty on failure.
   Text toText() const;

@@ -65,7 +65,8 @@ class SystemFunction {
   Fn fn_ = nullptr;
 };
 
-#define QL_SYSTEM_FUNCTION(library, fn) SystemFunction<decltype(&::fn)> fn{library, #fn}
+#define QL_SYSTEM_FUNCTION(library, fn) \
+  SystemFunction<decltype(&::fn)> fn { library, #fn }
 
 struct SystemApi {
   QL_SYSTEM_FUNCTION("kernel32.dll", GetSystemTimeAsFileTime);

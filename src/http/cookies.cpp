@@ -25,8 +25,8 @@ Text tidyCookieList(const Text& cookies) {
 void collectSetCookie(const Text& line, Text& cookiesReturned) {
   if (textBeforeFirst(line, ": ") != "Set-Cookie") return;
   // Only name=value is kept; path, domain, expiry and the like are dropped.
-  Text entry = containsText(line, ";") ? textBetween(line, "Set-Cookie:", ";")
-                                       : replaceAll(line, "Set-Cookie:", "", true);
+  Text entry =
+      containsText(line, ";") ? textBetween(line, "Set-Cookie:", ";") : replaceAll(line, "Set-Cookie:", "", true);
   // The caller's earlier cookies are continued: keep them a separate entry.
   if (!cookiesReturned.empty() && !endsWith(cookiesReturned, kSeparator))
     cookiesReturned += endsWith(cookiesReturned, ";") ? " " : kSeparator;

@@ -46,8 +46,10 @@ Text buildHeaderBlock(const Text& extraHeaders, std::int32_t method, const Text&
 
   if (!cookiesToSend.empty() && !containsText(block, "Cookie:", true)) {
     // The caller may hand over bare cookies or a whole Cookie line.
-    if (containsText(cookiesToSend, "Cookie:", true)) block += kCrLf + cookiesToSend + kCrLf;
-    else block += "\r\nCookie: " + cookiesToSend + kCrLf;
+    if (containsText(cookiesToSend, "Cookie:", true))
+      block += kCrLf + cookiesToSend + kCrLf;
+    else
+      block += "\r\nCookie: " + cookiesToSend + kCrLf;
   }
   return block;
 }

@@ -8,8 +8,8 @@
 
 namespace ql {
 
-Text buildHeaderBlock(const Text& extraHeaders, std::int32_t method, const Text& cookiesToSend,
-                      bool completeHeaders, bool normalizeHeaderNames);
+Text buildHeaderBlock(const Text& extraHeaders, std::int32_t method, const Text& cookiesToSend, bool completeHeaders,
+                      bool normalizeHeaderNames);
 Text capitalizeHeaderNames(const Text& block);
 Text capitalizeFirst(const Text& text);
 Text headerValue(const Text& block, const Text& name);

@@ -205,8 +205,7 @@ Text RequestRun::run() {
   }
 
   request_.reset(api.WinHttpOpenRequest(connection_.get(), httpVerb(o_.method), objectName.c_str(), kNoText, kNoText,
-                                        kNoAcceptTypes,
-                                        secure ? WINHTTP_FLAG_SECURE : 0));
+                                        kNoAcceptTypes, secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request_) {
     fail(kHttpRequestFailed, true);
     return Text();
@@ -231,15 +230,14 @@ Text RequestRun::run() {
     return Text();
   }
 
-  if (o_.forbidRedirect &&
-      !setDwordOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
+  if (o_.forbidRedirect && !setDwordOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS)) {
     fail(kHttpRedirectFailed, false);
     return Text();
   }
 
   // An empty block (no defaults, no caller lines, no cookies) adds nothing.
-  Text headerBlock = buildHeaderBlock(o_.extraHeaders, o_.method, cookiesToSend_, o_.completeHeaders,
-                                      o_.normalizeHeaderNames);
+  Text headerBlock =
+      buildHeaderBlock(o_.extraHeaders, o_.method, cookiesToSend_, o_.completeHeaders, o_.normalizeHeaderNames);
   if (!headerBlock.empty()) {
     Bytes wideBlock = textToUtf16(headerBlock);
     DWORD units = static_cast<DWORD>(wideBlock.size() / sizeof(WCHAR) - 1);
@@ -269,8 +267,8 @@ Text RequestRun::run() {
     processPendingMessages();
     return Text();
   }
-  ResponseTargets targets{headersReturned_, statusText_,     redirectLocation_, cookiesToSend_,
-                          cookiesReturned_, bodyBytes_, o_.mergeCookies};
+  ResponseTargets targets{headersReturned_, statusText_, redirectLocation_, cookiesToSend_,
+                          cookiesReturned_, bodyBytes_,  o_.mergeCookies};
   Text bodyText = processResponse(rawHeaders, body, charsetRegex_, targets);
   processPendingMessages();
   return bodyText;

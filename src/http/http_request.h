@@ -28,18 +28,18 @@ struct HttpRequestOptions {
   Text extraHeaders;                // the caller's header lines, CR LF between them
   Text* headersReturned = nullptr;  // out: the raw response header block
   bool forbidRedirect = false;
-  Text serverUser;                  // Basic authentication at the server: both or neither
+  Text serverUser;  // Basic authentication at the server: both or neither
   Text serverPassword;
-  Text proxyAddress;                // host:port; empty means a direct connection
-  Text proxyUser;                   // Basic authentication at the proxy: both or neither
+  Text proxyAddress;  // host:port; empty means a direct connection
+  Text proxyUser;     // Basic authentication at the proxy: both or neither
   Text proxyPassword;
-  std::int32_t timeoutSeconds = 0;  // above 0: each time-out in seconds; else 30 s
+  std::int32_t timeoutSeconds = 0;   // above 0: each time-out in seconds; else 30 s
   Text* redirectLocation = nullptr;  // out: the value of the response's Location line
   Text* statusText = nullptr;        // out: "200 OK", or a numbered failure message
   Bytes* bodyBytes = nullptr;        // out: the body exactly as received
   bool mergeCookies = true;
   bool completeHeaders = true;
-  Bytes submitBytes;                // body as bytes; wins over submitText
+  Bytes submitBytes;  // body as bytes; wins over submitText
   bool normalizeHeaderNames = true;
 };
 

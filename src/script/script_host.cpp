@@ -23,9 +23,7 @@ bool ScriptHost::evalBool(const Text& expression) const { return engine_.getBool
 
 Text ScriptHost::evalText(const Text& expression) const { return engine_.getText("Eval", {Variant(expression)}); }
 
-double ScriptHost::evalNumber(const Text& expression) const {
-  return engine_.getNumber("Eval", {Variant(expression)});
-}
+double ScriptHost::evalNumber(const Text& expression) const { return engine_.getNumber("Eval", {Variant(expression)}); }
 
 ScriptError ScriptHost::lastError() const {
   ScriptError e;

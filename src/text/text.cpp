@@ -19,9 +19,7 @@ bool matchesAt(const Text& hay, std::size_t at, const Text& needle, bool ignoreC
   return true;
 }
 
-std::size_t charLength(const Text& t, std::size_t i) {
-  return static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1;
-}
+std::size_t charLength(const Text& t, std::size_t i) { return static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1; }
 
 std::size_t firstBoundaryAtOrAfter(const Text& t, std::size_t pos) {
   std::size_t i = 0;
@@ -30,8 +28,7 @@ std::size_t firstBoundaryAtOrAfter(const Text& t, std::size_t pos) {
 }
 
 bool isFullWidthBlankAt(const Text& t, std::size_t i) {
-  return i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 &&
-         static_cast<unsigned char>(t[i + 1]) == 0xA1;
+  return i + 1 < t.size() && static_cast<unsigned char>(t[i]) == 0xA1 && static_cast<unsigned char>(t[i + 1]) == 0xA1;
 }
 
 }  // namespace
@@ -52,13 +49,9 @@ bool containsText(const Text& haystack, const Text& needle, bool ignoreCase) {
   return !needle.empty() && findText(haystack, needle, 0, ignoreCase) >= 0;
 }
 
-bool startsWith(const Text& text, const Text& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
+bool startsWith(const Text& text, const Text& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
-bool equalsIgnoreCase(const Text& a, const Text& b) {
-  return a.size() == b.size() && matchesAt(a, 0, b, true);
-}
+bool equalsIgnoreCase(const Text& a, const Text& b) { return a.size() == b.size() && matchesAt(a, 0, b, true); }
 
 std::vector<Text> splitText(const Text& text, const Text& separator) {
   std::vector<Text> pieces;
@@ -87,18 +80,21 @@ Text joinText(const std::vector<Text>& pieces, const Text& separator) {
 Text trimText(const Text& text) {
   std::size_t b = 0, e = text.size();
   for (;;) {
-    if (b < e && text[b] == ' ') ++b;
-    else if (b + 1 < e && isFullWidthBlankAt(text, b)) b += 2;
-    else break;
+    if (b < e && text[b] == ' ')
+      ++b;
+    else if (b + 1 < e && isFullWidthBlankAt(text, b))
+      b += 2;
+    else
+      break;
   }
   for (;;) {
     if (e > b && text[e - 1] == ' ') --e;
     // A1 A1 may also be the trail byte of one character and the lead of the
     // next: only a pair starting on a character boundary is a blank.
-    else if (e >= b + 2 && isFullWidthBlankAt(text, e - 2) &&
-             firstBoundaryAtOrAfter(text, e - 2) == e - 2)
+    else if (e >= b + 2 && isFullWidthBlankAt(text, e - 2) && firstBoundaryAtOrAfter(text, e - 2) == e - 2)
       e -= 2;
-    else break;
+    else
+      break;
   }
   return text.substr(b, e - b);
 }
@@ -141,9 +137,14 @@ std::int32_t textToInt(const Text& text) {
     auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80 && i + 1 < text.size()) {
       auto d = static_cast<unsigned char>(text[i + 1]);
-      if (c == 0xA3 && d >= 0xA1 && d <= 0xFE) folded += static_cast<char>(d & 0x7F);
-      else if (c == 0xA1 && d == 0xA1) folded += ' ';
-      else { folded += static_cast<char>(c); folded += static_cast<char>(d); }
+      if (c == 0xA3 && d >= 0xA1 && d <= 0xFE)
+        folded += static_cast<char>(d & 0x7F);
+      else if (c == 0xA1 && d == 0xA1)
+        folded += ' ';
+      else {
+        folded += static_cast<char>(c);
+        folded += static_cast<char>(d);
+      }
       ++i;
     } else {
       folded += static_cast<char>(c);

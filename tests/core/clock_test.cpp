@@ -45,9 +45,9 @@ TEST(ClockCore, ReadUnixClockTruncatesMillisecondsAndSeconds) {
     bool millis;
     std::int64_t expected;
   } cases[] = {
-      {kEpoch + 9000, true, 0},       // 00:00:00.0009
-      {kEpoch + 10000, true, 1},      // 00:00:00.001
-      {kEpoch - 5000, true, 0},       // 0.5 ms before the epoch: 0, not -1
+      {kEpoch + 9000, true, 0},   // 00:00:00.0009
+      {kEpoch + 10000, true, 1},  // 00:00:00.001
+      {kEpoch - 5000, true, 0},   // 0.5 ms before the epoch: 0, not -1
       {kEpoch - 20000, true, -2},
       {kEpoch + 16770000009990000LL, true, 1677000000999},
       {kEpoch + 16770000009990000LL, false, 1677000000},

@@ -31,8 +31,7 @@ TEST_F(ComThread, TimeZoneClockTextIsLocalTimeWithTheCountsOwnMilliseconds) {
   EXPECT_EQ(formatClockText(1677000000007), bias == 0 ? "17:20:00:007" : "01:20:00:007");
   // Milliseconds truncate, never round up into the next second.
   EXPECT_EQ(formatClockText(1677000059999), bias == 0 ? "17:20:59:999" : "01:20:59:999");
-  EXPECT_EQ(timestampToDateTimeText("1677000000000", 1),
-            bias == 0 ? "2023-02-21 17:20:00" : "2023-02-22 01:20:00");
+  EXPECT_EQ(timestampToDateTimeText("1677000000000", 1), bias == 0 ? "2023-02-21 17:20:00" : "2023-02-22 01:20:00");
 }
 
 TEST(DateTimeText, TimeZoneTenCharacterStampsAreUtcPlus8Everywhere) {
@@ -41,15 +40,12 @@ TEST(DateTimeText, TimeZoneTenCharacterStampsAreUtcPlus8Everywhere) {
     int hourMode;
     const char* expected;
   } cases[] = {
-      {"1677000000", 2, "2023-02-22 01:20:00"},
-      {"1677000000", 1, "2023-02-22 01:20:00"},
+      {"1677000000", 2, "2023-02-22 01:20:00"}, {"1677000000", 1, "2023-02-22 01:20:00"},
       {"1677070800", 1, "2023-02-22 09:00:00"},  // 21:00 on a 12-hour clock, no AM/PM
-      {"1677070800", 2, "2023-02-22 21:00:00"},
-      {"0000000000", 2, "1970-01-01 08:00:00"},
-      {"2147483647", 2, "2038-01-19 11:14:07"},
-      {"2147483648", 2, "1901-12-14 04:45:52"},  // wraps to a negative count
-      {"4294967295", 2, "1970-01-01 07:59:59"},  // -1 s
-      {"\xA3\xB1\xA3\xB0\xA3\xB0" "0000", 2, "1970-01-12 21:46:40"},  // full-width １００ then 0000: 1000000 s
+      {"1677070800", 2, "2023-02-22 21:00:00"}, {"0000000000", 2, "1970-01-01 08:00:00"},
+      {"2147483647", 2, "2038-01-19 11:14:07"}, {"2147483648", 2, "1901-12-14 04:45:52"},  // wraps to a negative count
+      {"4294967295", 2, "1970-01-01 07:59:59"},                                            // -1 s
+      {"１００0000", 2, "1970-01-12 21:46:40"},  // full-width １００ then 0000: 1000000 s
   };
   for (const auto& c : cases) {
     EXPECT_EQ(timestampToDateTimeText(c.stamp, c.hourMode), c.expected) << c.stamp << " mode " << c.hourMode;
@@ -70,10 +66,19 @@ TEST(DateTimeText, TextToDateTimeAcceptsTheProgramsFormsAndRejectsInvalidDates) 
   EXPECT_DOUBLE_EQ(textToDateTime("1899-12-29 06:00:00"), -1.25);
   EXPECT_DOUBLE_EQ(textToDateTime("0100-01-01 00:00:00"), kInvalidDateTime);
   EXPECT_DOUBLE_EQ(textToDateTime("2024-02-29 23:59:59"), 45351.0 + 86399.0 / 86400.0);
-  const char* invalid[] = {"2023-02-30 10:00:00", "2023-02-29 10:00:00", "1900-02-29 00:00:00",
-                           "2023-13-01 00:00:00", "2023-00-10 00:00:00", "2023-01-01 24:00:00",
-                           "2023-01-01 10:60:00", "2023-01-01 10:00:60", "", "abc",
-                           "2023-01-01", "2023-01-01 10:00:00x", "2023-01-01T10:00:00"};
+  const char* invalid[] = {"2023-02-30 10:00:00",
+                           "2023-02-29 10:00:00",
+                           "1900-02-29 00:00:00",
+                           "2023-13-01 00:00:00",
+                           "2023-00-10 00:00:00",
+                           "2023-01-01 24:00:00",
+                           "2023-01-01 10:60:00",
+                           "2023-01-01 10:00:60",
+                           "",
+                           "abc",
+                           "2023-01-01",
+                           "2023-01-01 10:00:00x",
+                           "2023-01-01T10:00:00"};
   for (const char* text : invalid) EXPECT_EQ(textToDateTime(text), kInvalidDateTime) << text;
 }
 

@@ -20,18 +20,18 @@ TEST(TextToInt, ReadsEveryNumberByOneRule) {
       {"12ab34", 12},
       {"-", 0},
       {"+-3", 0},
-      {"\xA3\xB1\xA3\xB2\xA3\xB3", 123},            // full-width １２３
-      {"\xA3\xAD\xA3\xB5", -5},                     // full-width －５
-      {"\xA1\xA1\xA1\xA1" "88", 88},                // ideographic spaces first
-      {"\xA1\xA1\xA3\xAB\xA3\xB9x", 9},             // ideographic space, full-width ＋９, letter
-      {"1\xA3\xB0" "0", 100},                       // mixed widths
+      {"１２３", 123},  // full-width digits
+      {"－５", -5},     // full-width sign and digit
+      {"　　88", 88},   // ideographic spaces first
+      {"　＋９x", 9},   // ideographic space, full-width sign and digit
+      {"1０0", 100},    // mixed widths
       {"2147483647", 2147483647},
-      {"2147483648", -2147483647 - 1},              // wraps modulo 2^32
+      {"2147483648", -2147483647 - 1},  // wraps modulo 2^32
       {"4294967295", -1},
       {"4294967296", 0},
       {"1677000000999", static_cast<std::int32_t>(1677000000999LL & 0xFFFFFFFF)},
       {"-1677000000999", static_cast<std::int32_t>(static_cast<std::uint32_t>(-1677000000999LL))},
-      {"\xCA\xB1" "5", 0},                          // a Chinese character before the digits
+      {"时5", 0},  // a Chinese character before the digits
   };
   for (const auto& c : cases) EXPECT_EQ(textToInt(c.text), c.expected) << "text: " << c.text;
 }
@@ -118,10 +118,15 @@ TEST(Text, NumbersFromScriptsTruncateAndWrapTo32Bits) {
     double value;
     std::int32_t expected;
   } cases[] = {
-      {0.0, 0},       {2.9, 2},           {-2.9, -2},        {2147483647.0, 2147483647},
+      {0.0, 0},
+      {2.9, 2},
+      {-2.9, -2},
+      {2147483647.0, 2147483647},
       {2147483648.0, -2147483647 - 1},  // wraps like the stored offset does
-      {4294967295.0, -1},               {-2146828279.0, -2146828279},
-      {1e300, 0},     {-1e300, 0},
+      {4294967295.0, -1},
+      {-2146828279.0, -2146828279},
+      {1e300, 0},
+      {-1e300, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(truncateToInt32(c.value), c.expected) << c.value;
   EXPECT_EQ(truncateToInt32(std::numeric_limits<double>::quiet_NaN()), 0);

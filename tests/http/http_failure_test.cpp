@@ -197,13 +197,25 @@ TEST(HttpRequestSequence, ASuccessfulGetMakesTheseCallsInThisOrder) {
       folded.push_back(f);
     }
   }
-  const std::vector<std::string> expected = {
-      "WinHttpCheckPlatform", "WinHttpCrackUrl",  "WinHttpOpen", "WinHttpSetTimeouts",
-      "WinHttpConnect",       "WinHttpOpenRequest", "WinHttpSetOption", "WinHttpSetOption",
-      "WinHttpAddRequestHeaders", "WinHttpSendRequest", "WinHttpReceiveResponse",
-      "WinHttpQueryDataAvailable", "WinHttpReadData", "WinHttpQueryDataAvailable",
-      "WinHttpQueryHeaders", "WinHttpQueryHeaders", "WinHttpCloseHandle", "WinHttpCloseHandle",
-      "WinHttpCloseHandle"};
+  const std::vector<std::string> expected = {"WinHttpCheckPlatform",
+                                             "WinHttpCrackUrl",
+                                             "WinHttpOpen",
+                                             "WinHttpSetTimeouts",
+                                             "WinHttpConnect",
+                                             "WinHttpOpenRequest",
+                                             "WinHttpSetOption",
+                                             "WinHttpSetOption",
+                                             "WinHttpAddRequestHeaders",
+                                             "WinHttpSendRequest",
+                                             "WinHttpReceiveResponse",
+                                             "WinHttpQueryDataAvailable",
+                                             "WinHttpReadData",
+                                             "WinHttpQueryDataAvailable",
+                                             "WinHttpQueryHeaders",
+                                             "WinHttpQueryHeaders",
+                                             "WinHttpCloseHandle",
+                                             "WinHttpCloseHandle",
+                                             "WinHttpCloseHandle"};
   EXPECT_EQ(folded, expected);
 
   const qltest::WinHttpLog& log = spy.log();

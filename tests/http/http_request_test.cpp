@@ -16,8 +16,8 @@ using qltest::TestServer;
 
 namespace {
 
-const std::vector<std::string> kDefaultNames = {"User-Agent", "Accept", "Accept-Encoding", "Accept-Language",
-                                                "Content-Type", "Cache-Control"};
+const std::vector<std::string> kDefaultNames = {"User-Agent",      "Accept",       "Accept-Encoding",
+                                                "Accept-Language", "Content-Type", "Cache-Control"};
 const char kDefaultUserAgent[] = "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)";
 const char kDefaultAccept[] = "Accept: text/html, application/xhtml+xml, */*";
 
@@ -67,7 +67,7 @@ TEST(HttpRequestWire, MethodNumbersSelectTheVerbAndUnknownNumbersMeanGet) {
   struct Case {
     std::int32_t method;
     const char* verb;
-  } cases[] = {{0, "GET"},    {1, "POST"},   {3, "PUT"}, {4, "OPTIONS"},
+  } cases[] = {{0, "GET"},    {1, "POST"},  {3, "PUT"}, {4, "OPTIONS"},
                {5, "DELETE"}, {6, "TRACE"}, {8, "GET"}, {-1, "GET"}};
   for (const Case& c : cases) {
     HttpRequestOptions options;
@@ -104,13 +104,21 @@ TEST(HttpRequestWire, OmittedFlagsActAsTrueAndAGivenFalseIsHonoured) {
     bool setComplete, complete, setNormalize, normalize;
     std::vector<std::string> expected;  // caller line and default lines seen on the wire
   } cases[] = {
-      {"both omitted", false, true, false, true,
-       {"X-Caller-Line: 1", kDefaultUserAgent, kDefaultAccept, "Accept-Encoding: identity",
-        "Accept-Language: zh-cn", "Cache-Control: no-cache"}},
+      {"both omitted",
+       false,
+       true,
+       false,
+       true,
+       {"X-Caller-Line: 1", kDefaultUserAgent, kDefaultAccept, "Accept-Encoding: identity", "Accept-Language: zh-cn",
+        "Cache-Control: no-cache"}},
       {"completion off", true, false, false, true, {"X-Caller-Line: 1"}},
-      {"normalising off", false, true, true, false,
-       {"x-caller-line: 1", kDefaultUserAgent, kDefaultAccept, "Accept-Encoding: identity",
-        "Accept-Language: zh-cn", "Cache-Control: no-cache"}},
+      {"normalising off",
+       false,
+       true,
+       true,
+       false,
+       {"x-caller-line: 1", kDefaultUserAgent, kDefaultAccept, "Accept-Encoding: identity", "Accept-Language: zh-cn",
+        "Cache-Control: no-cache"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -143,11 +151,9 @@ TEST(HttpRequestWire, ThePathAndQueryReachTheServerAndAHostOnlyUrlSendsSlash) {
     Text url;
     const char* target;
   } cases[] = {
-      {server.httpUrl("/p?q=1"), "/p?q=1"},
-      {server.httpUrl(""), "/"},
+      {server.httpUrl("/p?q=1"), "/p?q=1"},  {server.httpUrl(""), "/"},
       {server.httpUrl("?q=1"), "/"},  // no path: the query alone is not sent
-      {server.httpsUrl("/p?q=1"), "/p?q=1"},
-      {server.httpsUrl(""), "/"},
+      {server.httpsUrl("/p?q=1"), "/p?q=1"}, {server.httpsUrl(""), "/"},
   };
   for (const Case& c : cases) {
     Outputs out;
@@ -194,8 +200,7 @@ TEST(HttpRequestWire, AnyStatusWithABodyIsASuccessWithItsReasonPhrase) {
       Text url = secure ? testServer().httpsUrl(c.path) : testServer().httpUrl(c.path);
       EXPECT_EQ(httpRequest(url, options), "status body") << url;
       EXPECT_EQ(out.statusText, c.status) << url;
-      EXPECT_EQ(leftText(out.headersReturned, 9 + static_cast<int>(strlen(c.status))),
-                Text("HTTP/1.1 ") + c.status);
+      EXPECT_EQ(leftText(out.headersReturned, 9 + static_cast<int>(strlen(c.status))), Text("HTTP/1.1 ") + c.status);
       EXPECT_EQ(out.bodyBytes, textToBytes("status body"));
       EXPECT_EQ(out.redirectLocation, "L0");  // no Location line: untouched
       EXPECT_EQ(out.cookiesReturned, "R0");
@@ -326,8 +331,7 @@ TEST(HttpRequestWire, CookiesAreCollectedMergedAndDeleted) {
   } cases[] = {
       {"collected, nothing sent", "/cookies?c=a=1&c=b=2", "", "", false, true, "", "a=1; b=2"},
       {"merged, one deleted", "/cookies?c=a=9&c=d=deleted", "a=1; c=3; d=5", "", false, true, "a=9; c=3", "a=9; c=3"},
-      {"merge off", "/cookies?c=a=9&c=d=deleted", "a=1; c=3; d=5", "", true, false, "a=1; c=3; d=5",
-       "a=9; d=deleted"},
+      {"merge off", "/cookies?c=a=9&c=d=deleted", "a=1; c=3; d=5", "", true, false, "a=1; c=3; d=5", "a=9; d=deleted"},
       {"no cookies in the answer", "/echo", "", "", false, true, "", ""},
   };
   for (const Case& c : cases) {

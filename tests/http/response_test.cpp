@@ -25,8 +25,12 @@ Processed process(const Text& headers, const Bytes& body, bool merge = true, con
   p.out.cookiesToSend = toSend;
   p.out.cookiesReturned = "";
   RegexObject regex;
-  ResponseTargets targets{p.out.headersReturned, p.out.statusText,      p.out.redirectLocation,
-                          p.out.cookiesToSend,   p.out.cookiesReturned, p.out.bodyBytes,
+  ResponseTargets targets{p.out.headersReturned,
+                          p.out.statusText,
+                          p.out.redirectLocation,
+                          p.out.cookiesToSend,
+                          p.out.cookiesReturned,
+                          p.out.bodyBytes,
                           merge};
   p.result = processResponse(textToUtf16(headers), body, regex, targets);
   return p;
@@ -61,8 +65,8 @@ TEST(ProcessResponse, StatusLocationAndCookiesComeFromTheHeaderLines) {
 }
 
 TEST(ProcessResponse, ReceivedCookiesAreMergedIntoTheSentOnes) {
-  Processed p = process("HTTP/1.1 200 OK\r\nSet-Cookie: a=9\r\nSet-Cookie: d=deleted\r\n\r\n", {}, true,
-                        "a=1; c=3; d=5");
+  Processed p =
+      process("HTTP/1.1 200 OK\r\nSet-Cookie: a=9\r\nSet-Cookie: d=deleted\r\n\r\n", {}, true, "a=1; c=3; d=5");
   EXPECT_EQ(p.out.cookiesToSend, "a=9; c=3");
   EXPECT_EQ(p.out.cookiesReturned, "a=9; c=3");
 }
@@ -122,7 +126,7 @@ TEST(CharsetStream, KnowsTheCommonNamesAndRejectsUnknownOnes) {
   struct Case {
     const char* name;
     UINT codePage;
-  } cases[] = {{"utf-8", 65001}, {"UTF-8", 65001}, {"gb2312", 936}, {"gbk", 936},      {"big5", 950},
+  } cases[] = {{"utf-8", 65001},      {"UTF-8", 65001},       {"gb2312", 936},    {"gbk", 936},       {"big5", 950},
                {"iso-8859-1", 28591}, {"windows-1252", 1252}, {"shift_jis", 932}, {"no-such-set", 0}, {"", 0}};
   for (const auto& c : cases) EXPECT_EQ(stream.codePageOf(c.name), c.codePage) << c.name;
 

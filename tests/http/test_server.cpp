@@ -46,16 +46,23 @@ std::string readString(const std::string& json, std::size_t& pos) {
     }
     char e = json[++pos];
     switch (e) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'u': {
         unsigned value = static_cast<unsigned>(std::stoul(json.substr(pos + 1, 4), nullptr, 16));
         out += value < 0x80 ? static_cast<char>(value) : '?';
         pos += 4;
         break;
       }
-      default: out += e;
+      default:
+        out += e;
     }
   }
   ++pos;

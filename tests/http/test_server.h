@@ -13,7 +13,7 @@ struct TestServer {
   int plainPort = 0;
   int tlsPort = 0;
   int proxyPort = 0;
-  int closedPort = 0;  // nothing listens there
+  int closedPort = 0;      // nothing listens there
   bool tls443 = false;     // https on the scheme's default port
   bool plain8080 = false;  // http on 8080
   bool found = false;
@@ -46,8 +46,8 @@ ql::Bytes chunkPattern(std::size_t length);
 }  // namespace qltest
 
 // Fails a test, with the reason, when the fixture's server is not there.
-#define QL_REQUIRE_SERVER()                                                   \
-  do {                                                                        \
+#define QL_REQUIRE_SERVER()                                                    \
+  do {                                                                         \
     if (!::qltest::testServer().found) FAIL() << ::qltest::testServer().error; \
   } while (0)
 

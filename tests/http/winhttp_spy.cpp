@@ -93,21 +93,20 @@ HINTERNET WINAPI fakeConnect(HINTERNET session, LPCWSTR host, INTERNET_PORT port
   return created(h);
 }
 
-HINTERNET WINAPI fakeOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR object, LPCWSTR version,
-                                 LPCWSTR referrer, LPCWSTR* accept, DWORD flags) {
+HINTERNET WINAPI fakeOpenRequest(HINTERNET connection, LPCWSTR verb, LPCWSTR object, LPCWSTR version, LPCWSTR referrer,
+                                 LPCWSTR* accept, DWORD flags) {
   g_log.verb = wideOrEmpty(verb);
   g_log.objectName = wideOrEmpty(object);
   g_log.openRequestFlags = flags;
   WinHttpCall& call = record("WinHttpOpenRequest", connection);
   if (failsNow("WinHttpOpenRequest")) return nullptr;
-  HINTERNET h = real<decltype(&WinHttpOpenRequest)>("WinHttpOpenRequest")(connection, verb, object, version,
-                                                                             referrer, accept, flags);
+  HINTERNET h = real<decltype(&WinHttpOpenRequest)>("WinHttpOpenRequest")(connection, verb, object, version, referrer,
+                                                                          accept, flags);
   call.handle = h;
   return created(h);
 }
 
-BOOL WINAPI fakeSetCredentials(HINTERNET h, DWORD target, DWORD scheme, LPCWSTR user, LPCWSTR password,
-                               LPVOID params) {
+BOOL WINAPI fakeSetCredentials(HINTERNET h, DWORD target, DWORD scheme, LPCWSTR user, LPCWSTR password, LPVOID params) {
   g_log.credentialTargets.push_back(target);
   record("WinHttpSetCredentials", h);
   if (failsNow("WinHttpSetCredentials")) return FALSE;
@@ -123,8 +122,8 @@ BOOL WINAPI fakeSetOption(HINTERNET h, DWORD option, LPVOID buffer, DWORD length
 }
 
 BOOL WINAPI fakeAddRequestHeaders(HINTERNET h, LPCWSTR headers, DWORD length, DWORD modifiers) {
-  g_log.headerBlock = headers ? std::wstring(headers, length == static_cast<DWORD>(-1) ? wcslen(headers) : length)
-                              : std::wstring();
+  g_log.headerBlock =
+      headers ? std::wstring(headers, length == static_cast<DWORD>(-1) ? wcslen(headers) : length) : std::wstring();
   g_log.headerLength = length;
   record("WinHttpAddRequestHeaders", h);
   if (failsNow("WinHttpAddRequestHeaders")) return FALSE;
@@ -135,8 +134,8 @@ BOOL WINAPI fakeSendRequest(HINTERNET h, LPCWSTR headers, DWORD headersLength, L
                             DWORD total, DWORD_PTR context) {
   record("WinHttpSendRequest", h);
   if (failsNow("WinHttpSendRequest")) return FALSE;
-  return real<decltype(&WinHttpSendRequest)>("WinHttpSendRequest")(h, headers, headersLength, data, dataLength,
-                                                                     total, context);
+  return real<decltype(&WinHttpSendRequest)>("WinHttpSendRequest")(h, headers, headersLength, data, dataLength, total,
+                                                                   context);
 }
 
 BOOL WINAPI fakeReceiveResponse(HINTERNET h, LPVOID reserved) {
@@ -211,21 +210,21 @@ bool WinHttpLog::hasOption(DWORD option) const {
   return false;
 }
 
-#define QL_SPY_SLOTS(apply)                                  \
-  apply(WinHttpCheckPlatform, fakeCheckPlatform, 0);         \
-  apply(WinHttpCrackUrl, fakeCrackUrl, 1);                   \
-  apply(WinHttpOpen, fakeOpen, 2);                           \
-  apply(WinHttpSetTimeouts, fakeSetTimeouts, 3);             \
-  apply(WinHttpConnect, fakeConnect, 4);                     \
-  apply(WinHttpOpenRequest, fakeOpenRequest, 5);             \
-  apply(WinHttpSetCredentials, fakeSetCredentials, 6);       \
-  apply(WinHttpSetOption, fakeSetOption, 7);                 \
-  apply(WinHttpAddRequestHeaders, fakeAddRequestHeaders, 8); \
-  apply(WinHttpSendRequest, fakeSendRequest, 9);             \
-  apply(WinHttpReceiveResponse, fakeReceiveResponse, 10);    \
+#define QL_SPY_SLOTS(apply)                                     \
+  apply(WinHttpCheckPlatform, fakeCheckPlatform, 0);            \
+  apply(WinHttpCrackUrl, fakeCrackUrl, 1);                      \
+  apply(WinHttpOpen, fakeOpen, 2);                              \
+  apply(WinHttpSetTimeouts, fakeSetTimeouts, 3);                \
+  apply(WinHttpConnect, fakeConnect, 4);                        \
+  apply(WinHttpOpenRequest, fakeOpenRequest, 5);                \
+  apply(WinHttpSetCredentials, fakeSetCredentials, 6);          \
+  apply(WinHttpSetOption, fakeSetOption, 7);                    \
+  apply(WinHttpAddRequestHeaders, fakeAddRequestHeaders, 8);    \
+  apply(WinHttpSendRequest, fakeSendRequest, 9);                \
+  apply(WinHttpReceiveResponse, fakeReceiveResponse, 10);       \
   apply(WinHttpQueryDataAvailable, fakeQueryDataAvailable, 11); \
-  apply(WinHttpReadData, fakeReadData, 12);                  \
-  apply(WinHttpQueryHeaders, fakeQueryHeaders, 13);          \
+  apply(WinHttpReadData, fakeReadData, 12);                     \
+  apply(WinHttpQueryHeaders, fakeQueryHeaders, 13);             \
   apply(WinHttpCloseHandle, fakeCloseHandle, 14)
 
 WinHttpSpy::WinHttpSpy() {

@@ -14,7 +14,7 @@
 namespace qltest {
 
 struct WinHttpCall {
-  std::string function;  // e.g. "WinHttpSetOption"
+  std::string function;        // e.g. "WinHttpSetOption"
   HINTERNET handle = nullptr;  // the first handle argument (or the handle created)
   DWORD option = 0;            // WinHttpSetOption: option and its 4-byte value
   DWORD value = 0;
@@ -36,8 +36,8 @@ struct WinHttpLog {
   std::wstring headerBlock;
   DWORD headerLength = 0;
   std::vector<ql::Bytes> reads;  // the bytes each successful WinHttpReadData delivered
-  int created = 0;                // non-null handles created
-  int closedCreated = 0;          // of those, how many were closed
+  int created = 0;               // non-null handles created
+  int closedCreated = 0;         // of those, how many were closed
 
   std::vector<std::string> functions() const;
   int count(const std::string& function) const;

@@ -35,8 +35,12 @@ TEST_F(JsonDocumentTest, ParseResultFollowsTheRoot) {
     Text json;
   };
   const Case cases[] = {
-      {"", false, "null"},     {"null", false, "null"}, {"0", true, "0"},
-      {"[]", true, "[]"},      {"{}", true, "{}"},      {"false", true, "false"},
+      {"", false, "null"},
+      {"null", false, "null"},
+      {"0", true, "0"},
+      {"[]", true, "[]"},
+      {"{}", true, "{}"},
+      {"false", true, "false"},
       {" [1, {\"a\" : \"b\"}] ", true, "[1,{\"a\":\"b\"}]"},
       // A string literal is evaluated once: it stays a string, even when it
       // names a function of the library.
@@ -95,23 +99,37 @@ TEST_F(JsonDocumentTest, StringifyEscapesExactlyTheListedCharacters) {
   struct Range {
     unsigned first, last;
   };
-  const Range escaped[] = {{0x00, 0x1F},     {0x22, 0x22},     {0x5C, 0x5C},     {0x7F, 0x9F},
-                           {0xAD, 0xAD},     {0x600, 0x604},   {0x70F, 0x70F},   {0x17B4, 0x17B5},
-                           {0x200C, 0x200F}, {0x2028, 0x202F}, {0x2060, 0x206F}, {0xFEFF, 0xFEFF},
-                           {0xFFF0, 0xFFFF}};
+  const Range escaped[] = {{0x00, 0x1F},     {0x22, 0x22},     {0x5C, 0x5C},     {0x7F, 0x9F},     {0xAD, 0xAD},
+                           {0x600, 0x604},   {0x70F, 0x70F},   {0x17B4, 0x17B5}, {0x200C, 0x200F}, {0x2028, 0x202F},
+                           {0x2060, 0x206F}, {0xFEFF, 0xFEFF}, {0xFFF0, 0xFFFF}};
   Text expected;
   for (const Range& r : escaped)
     for (unsigned c = r.first; c <= r.last; ++c) {
       char form[16];
       switch (c) {
-        case '\b': std::snprintf(form, sizeof form, "\\b"); break;
-        case '\t': std::snprintf(form, sizeof form, "\\t"); break;
-        case '\n': std::snprintf(form, sizeof form, "\\n"); break;
-        case '\f': std::snprintf(form, sizeof form, "\\f"); break;
-        case '\r': std::snprintf(form, sizeof form, "\\r"); break;
-        case '"': std::snprintf(form, sizeof form, "\\\""); break;
-        case '\\': std::snprintf(form, sizeof form, "\\\\"); break;
-        default: std::snprintf(form, sizeof form, "\\u%04x", c);
+        case '\b':
+          std::snprintf(form, sizeof form, "\\b");
+          break;
+        case '\t':
+          std::snprintf(form, sizeof form, "\\t");
+          break;
+        case '\n':
+          std::snprintf(form, sizeof form, "\\n");
+          break;
+        case '\f':
+          std::snprintf(form, sizeof form, "\\f");
+          break;
+        case '\r':
+          std::snprintf(form, sizeof form, "\\r");
+          break;
+        case '"':
+          std::snprintf(form, sizeof form, "\\\"");
+          break;
+        case '\\':
+          std::snprintf(form, sizeof form, "\\\\");
+          break;
+        default:
+          std::snprintf(form, sizeof form, "\\u%04x", c);
       }
       char line[32];
       std::snprintf(line, sizeof line, "%x=\"%s\";", c, form);
@@ -210,9 +228,15 @@ TEST_F(JsonDocumentTest, PathsRelativeAbsoluteBracketAndEmpty) {
     Text path, text;
   };
   const Case cases[] = {
-      {"data.t", "1677000000999"},   {"da.data.t", "1677000000999"}, {"da.da", "own member"},
-      {"x[1]", "b"},                 {"da.x[0]", "a"},              {"da[\"data\"].t", "1677000000999"},
-      {"data[\"t\"]", "1677000000999"}, {"data.missing", ""},         {"missing.parent", ""},
+      {"data.t", "1677000000999"},
+      {"da.data.t", "1677000000999"},
+      {"da.da", "own member"},
+      {"x[1]", "b"},
+      {"da.x[0]", "a"},
+      {"da[\"data\"].t", "1677000000999"},
+      {"data[\"t\"]", "1677000000999"},
+      {"data.missing", ""},
+      {"missing.parent", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(d.getText(c.path, false), c.text) << c.path;
   EXPECT_EQ(d.getText("", true), d.toJson());
@@ -264,9 +288,21 @@ TEST_F(JsonDocumentTest, TypeCodes) {
     Text path;
     std::int32_t code;
   };
-  const Case cases[] = {{"missing", 0}, {"z", 0},  {"s", 6},  {"e", 6},  {"n", 2},  {"b", 1},
-                        {"o", 4},       {"a", 5},  {"", 4},   {"f", -1}, {"d", -1}, {"r", -1},
-                        {"missing.child", -1},     {"z.child", -1},      {"a[0]", 0}};
+  const Case cases[] = {{"missing", 0},
+                        {"z", 0},
+                        {"s", 6},
+                        {"e", 6},
+                        {"n", 2},
+                        {"b", 1},
+                        {"o", 4},
+                        {"a", 5},
+                        {"", 4},
+                        {"f", -1},
+                        {"d", -1},
+                        {"r", -1},
+                        {"missing.child", -1},
+                        {"z.child", -1},
+                        {"a[0]", 0}};
   for (const Case& c : cases) EXPECT_EQ(d.typeOf(c.path), c.code) << c.path;
 }
 
@@ -341,8 +377,9 @@ TEST_F(JsonDocumentTest, ArrayOperations) {
 
 TEST_F(JsonDocumentTest, NodeValuesDirectAndRecursive) {
   JsonDocument d;
-  ASSERT_TRUE(d.parse("{\"a\":\"1\",\"b\":2.5,\"c\":true,\"d\":{\"e\":\"x\",\"f\":[3,\"\",\"y\"]},\"n\":null,"
-                      "\"h\":\"\",\"g\":\"\"}"));
+  ASSERT_TRUE(
+      d.parse("{\"a\":\"1\",\"b\":2.5,\"c\":true,\"d\":{\"e\":\"x\",\"f\":[3,\"\",\"y\"]},\"n\":null,"
+              "\"h\":\"\",\"g\":\"\"}"));
   std::vector<Text> values = {"stale"};
   // The empty strings under h and g: the one between them survives, the last goes.
   EXPECT_EQ(d.nodeValues(values, "", false), 4);
@@ -374,9 +411,8 @@ TEST_F(JsonDocumentTest, ReadsTimestampsFromChannelAnswers) {
       {"Beijing", "{\"errno\":0,\"timestamp\":1677000000999,\"datetime\":\"2023-02-22 01:20:00\"}\r\n", "timestamp",
        "1677000000999"},
       {"Pinduoduo", "{\"server_time\":1677000000999}", "server_time", "1677000000999"},
-      {"Suning",
-       "{\"api\":\"time\",\"code\":\"1\",\"currentTime\":1677000000999,\"msg\":\"\"}",
-       "currentTime", "1677000000999"},
+      {"Suning", "{\"api\":\"time\",\"code\":\"1\",\"currentTime\":1677000000999,\"msg\":\"\"}", "currentTime",
+       "1677000000999"},
       {"manifest",
        "{\n  \"currentVersion\": \"2.3\",\n  \"downloadUrl\": \"https:\\/\\/example.invalid\\/qinglan.zip\",\n"
        "  \"notice\": \"\xD0\xDE\xB8\xB4\xC1\xCB\xD2\xD1\xD6\xAA\xCE\xCA\xCC\xE2\"\n}\n",

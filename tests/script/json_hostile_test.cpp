@@ -105,7 +105,8 @@ TEST_F(HostileAnswerTest, StrayLeadBytesNeverRunScript) {
 
 // A JSON string whose content is script stays a string.
 TEST_F(HostileAnswerTest, ScriptInsideAStringStaysText) {
-  const Text bodies[] = {"\"pwned = 1\"", "\"x\\\"); pwned = 1; (\"", "\"" + replaceAll(fileWriter(), "\\\\", "\\\\\\\\") + "\""};
+  const Text bodies[] = {"\"pwned = 1\"", "\"x\\\"); pwned = 1; (\"",
+                         "\"" + replaceAll(fileWriter(), "\\\\", "\\\\\\\\") + "\""};
   for (bool direct : {false, true}) {
     for (const Text& body : bodies) {
       JsonDocument d;
@@ -139,7 +140,7 @@ TEST_F(HostileAnswerTest, LibraryParseRefusesScript) {
 
 TEST_F(HostileAnswerTest, LongAndDeepBodies) {
   const std::size_t megabyte = 1 << 20;
-  Text longArray = "[" ;
+  Text longArray = "[";
   while (longArray.size() < megabyte) longArray += "1677000000999,";
   longArray += "0]";
   Text longString = "\"" + Text(megabyte, 'x') + "\"";

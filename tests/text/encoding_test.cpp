@@ -23,7 +23,7 @@ TEST(Encoding, TextToUtf16GivesTerminatedLittleEndianUnits) {
       {"abc", bytesOf({0x61, 0x00, 0x62, 0x00, 0x63, 0x00, 0x00, 0x00})},
       {"时间", bytesOf({0xF6, 0x65, 0xF4, 0x95, 0x00, 0x00})},
       {"a时", bytesOf({0x61, 0x00, 0xF6, 0x65, 0x00, 0x00})},
-      {"\xA1\xA1", bytesOf({0x00, 0x30, 0x00, 0x00})},  // full-width blank U+3000
+      {"\xA1\xA1", bytesOf({0x00, 0x30, 0x00, 0x00})},       // full-width blank U+3000
       {Text("a\0b", 3), bytesOf({0x61, 0x00, 0x00, 0x00})},  // a C string: ends at the zero byte
   };
   for (const auto& c : cases) EXPECT_EQ(textToUtf16(c.text), c.expected) << "text: " << c.text;
@@ -48,7 +48,7 @@ TEST(Encoding, Utf16ToTextStopsAtTheFirstNulUnit) {
       {Bytes(), ""},
       {bytesOf({0x00, 0x00, 0x61, 0x00}), ""},
       {bytesOf({0xF6, 0x65, 0xF4, 0x95, 0x00, 0x00}), "时间"},
-      {bytesOf({0x61, 0x00, 0x62}), "ab"},  // a trailing half unit reads as its low byte
+      {bytesOf({0x61, 0x00, 0x62}), "ab"},        // a trailing half unit reads as its low byte
       {bytesOf({0x00, 0xAC, 0x61, 0x00}), "?a"},  // U+AC00 is not in GBK: the default character
   };
   for (const auto& c : cases) EXPECT_EQ(utf16ToText(c.utf16), c.expected) << "expected: " << c.expected;
@@ -70,8 +70,7 @@ int WINAPI recordToWide(UINT cp, DWORD flags, LPCCH in, int inLen, LPWSTR out, i
   return g_realToWide(cp, flags, in, inLen, out, outLen);
 }
 
-int WINAPI recordToNarrow(UINT cp, DWORD flags, LPCWCH in, int inLen, LPSTR out, int outLen, LPCCH def,
-                          LPBOOL used) {
+int WINAPI recordToNarrow(UINT cp, DWORD flags, LPCWCH in, int inLen, LPSTR out, int outLen, LPCCH def, LPBOOL used) {
   g_codePages.push_back(cp);
   return g_realToNarrow(cp, flags, in, inLen, out, outLen, def, used);
 }

@@ -131,8 +131,8 @@ TEST(RegexObject, IndicesOutsideTheMatchesGiveEmptyText) {
   } cases[] = {{3, 0}, {0, 0}, {-1, 0}, {1, 3}, {2, -1}, {3, 1}, {0, 1}};
   for (const auto& c : cases) {
     std::int32_t position = 7;
-    Text text = c.subMatch == 0 ? regex.matchText(c.match, &position)
-                                : regex.subMatchText(c.match, c.subMatch, &position);
+    Text text =
+        c.subMatch == 0 ? regex.matchText(c.match, &position) : regex.subMatchText(c.match, c.subMatch, &position);
     EXPECT_EQ(text, "") << c.match << "/" << c.subMatch;
     EXPECT_EQ(position, -2) << c.match << "/" << c.subMatch;
   }
@@ -169,8 +169,8 @@ TEST(RegexObject, PositionsCountGbkBytes) {
     RegexObject regex;
     ASSERT_TRUE(run(regex, c.pattern, c.subject, c.options)) << c.what;
     std::int32_t position = 7;
-    Text text = c.subMatch == 0 ? regex.matchText(c.match, &position)
-                                : regex.subMatchText(c.match, c.subMatch, &position);
+    Text text =
+        c.subMatch == 0 ? regex.matchText(c.match, &position) : regex.subMatchText(c.match, c.subMatch, &position);
     EXPECT_EQ(text, c.text) << c.what;
     EXPECT_EQ(position, c.position) << c.what;
     // Leaving the position out gives the same text.
