@@ -15,7 +15,10 @@ BSTR textToBstr(const Text& text) {
 }
 
 Text bstrToText(BSTR bstr) {
-  int units = static_cast<int>(SysStringLen(bstr));
+  // Text ends at its first zero, as the program's texts always have.
+  const int length = static_cast<int>(SysStringLen(bstr));
+  int units = 0;
+  while (units < length && bstr[units] != L'\0') ++units;
   if (units == 0) return Text();
   auto& api = systemApi();
   int n = api.WideCharToMultiByte(CP_ACP, 0, bstr, units, nullptr, 0, nullptr, nullptr);

@@ -238,8 +238,9 @@ Text RequestRun::run() {
   // An empty block (no defaults, no caller lines, no cookies) adds nothing.
   Text headerBlock =
       buildHeaderBlock(o_.extraHeaders, o_.method, cookiesToSend_, o_.completeHeaders, o_.normalizeHeaderNames);
-  if (!headerBlock.empty()) {
-    Bytes wideBlock = textToUtf16(headerBlock);
+  // (A block that starts with a zero byte converts to nothing and counts as empty.)
+  Bytes wideBlock = textToUtf16(headerBlock);
+  if (!wideBlock.empty()) {
     DWORD units = static_cast<DWORD>(wideBlock.size() / sizeof(WCHAR) - 1);
     if (!api.WinHttpAddRequestHeaders(request_.get(), wide(wideBlock), units, WINHTTP_ADDREQ_FLAG_ADD)) {
       fail(kHttpHeadersFailed, true);

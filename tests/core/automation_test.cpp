@@ -21,6 +21,7 @@ TEST_F(Automation, VariantsConvertByTheDefaultRules) {
   EXPECT_EQ(Variant(false).toText(), "0");
   EXPECT_EQ(Variant(1677000000999.0).toText(), "1677000000999");
   EXPECT_EQ(Variant("晴岚钟表").toText(), "晴岚钟表");  // through the ANSI page (936 here)
+  EXPECT_EQ(Variant(Text("ab\0cd", 5)).toText(), "ab");  // a text ends at its first zero
   EXPECT_DOUBLE_EQ(Variant("42.5").toNumber(), 42.5);
   EXPECT_DOUBLE_EQ(Variant("abc").toNumber(), 0.0);
   EXPECT_TRUE(Variant(7).toBool());
