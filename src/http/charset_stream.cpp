@@ -26,8 +26,25 @@ bool startsWithBytes(const Bytes& bytes, std::initializer_list<unsigned char> pr
   return true;
 }
 
+// MLang's own converters know the stateful and extended encodings that the
+// code-page functions lack (euc-jp, iso-2022-jp, and more on Windows).
+bool mlangToUtf16(IMultiLanguage2* languages, const unsigned char* data, std::size_t size, UINT codePage,
+                  std::vector<wchar_t>& units) {
+  if (!languages || size > 0x7FFFFFFF) return false;
+  // No encoding gives more UTF-16 units than it has bytes.
+  units.assign(size, L'\0');
+  DWORD mode = 0;
+  UINT sourceSize = static_cast<UINT>(size);
+  UINT unitCount = static_cast<UINT>(units.size());
+  auto source = reinterpret_cast<CHAR*>(const_cast<unsigned char*>(data));
+  if (languages->ConvertStringToUnicode(&mode, codePage, source, &sourceSize, units.data(), &unitCount) != S_OK)
+    return false;
+  units.resize(unitCount);
+  return true;
+}
+
 // UTF-16 code units of `bytes` in `codePage`; false when the conversion fails.
-bool toUtf16(const Bytes& bytes, UINT codePage, std::vector<wchar_t>& units) {
+bool toUtf16(IMultiLanguage2* languages, const Bytes& bytes, UINT codePage, std::vector<wchar_t>& units) {
   units.clear();
   std::size_t skip = 0;
   if (codePage == kUtf8 && startsWithBytes(bytes, {0xEF, 0xBB, 0xBF})) skip = 3;
@@ -52,7 +69,7 @@ bool toUtf16(const Bytes& bytes, UINT codePage, std::vector<wchar_t>& units) {
   const char* source = reinterpret_cast<const char*>(data);
   int length = static_cast<int>(size);
   int n = api.MultiByteToWideChar(codePage, 0, source, length, nullptr, 0);
-  if (n <= 0) return false;
+  if (n <= 0) return mlangToUtf16(languages, data, size, codePage, units);
   units.resize(static_cast<std::size_t>(n));
   return api.MultiByteToWideChar(codePage, 0, source, length, units.data(), n) == n;
 }
@@ -82,7 +99,7 @@ bool CharsetStream::readText(const Bytes& bytes, const Text& charset, Text& text
   UINT codePage = codePageOf(charset);
   if (codePage == 0) return false;
   std::vector<wchar_t> units;
-  if (!toUtf16(bytes, codePage, units)) return false;
+  if (!toUtf16(languages_, bytes, codePage, units)) return false;
   if (units.empty()) {
     text.clear();
     return true;

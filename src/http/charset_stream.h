@@ -1,7 +1,7 @@
 // Re-decodes a response body from the character set that the page declares.
 // Stands in for the ADODB.Stream component: the character-set name is looked
 // up with MLang and the bytes are converted with the system's code-page
-// functions.
+// functions, or with MLang's converters where those functions have none.
 #pragma once
 
 #include <windows.h>

@@ -144,12 +144,14 @@ bool JsonDocument::setValue(const Text& path, const Text& value, bool asObject) 
     if (present && tag == "[object Object]") return evalStatement(p + " = get__extend(" + p + ", " + merged + ")");
     return evalStatement(p + " = eval(" + value + ")");
   }
-  Text escaped = replaceAll(value, "\\", "\\\\");
-  escaped = replaceAll(escaped, "'", "\\'");
-  escaped = replaceAll(escaped, "\"", "\\\"");
-  escaped = replaceAll(escaped, "\r", "\\r");
-  escaped = replaceAll(escaped, "\n", "\\n");
-  return evalStatement(p + " = '" + escaped + "'.replace(/\\\\/g, str_Code)");
+  // The text goes into the engine as a value, not inside script code: escaping
+  // it into a literal depends on where the code page ends each character, and
+  // a stray byte (0x80 is one character, an unpaired lead byte may take the
+  // next byte with it) could let an apostrophe end the literal early.
+  if (!engine_.object().call("Run", {Variant("get__keepText"), Variant(value)})) return false;
+  bool stored = evalStatement(p + " = String(str_text).replace(/\\\\/g, str_Code)");
+  engine_.addCode("str_text = null");
+  return stored;
 }
 
 bool JsonDocument::setExpression(const Text& path, const Text& expression) {

@@ -135,6 +135,20 @@ TEST(CharsetStream, KnowsTheCommonNamesAndRejectsUnknownOnes) {
   EXPECT_EQ(text, "unchanged");
   EXPECT_TRUE(stream.readText(Bytes{0xEF, 0xBB, 0xBF, 'o', 'k'}, "utf-8", text));  // the mark is not text
   EXPECT_EQ(text, "ok");
+
+  // Encodings the code-page functions cannot convert here go through MLang: 日本 in each.
+  struct Japanese {
+    const char* name;
+    Bytes bytes;
+  } japanese[] = {
+      {"euc-jp", {0xC6, 0xFC, 0xCB, 0xDC}},
+      {"iso-2022-jp", {0x1B, '$', 'B', 'F', '|', 'K', '\\', 0x1B, '(', 'B'}},
+  };
+  for (const auto& j : japanese) {
+    Text decoded = "unchanged";
+    EXPECT_TRUE(stream.readText(j.bytes, j.name, decoded)) << j.name;
+    EXPECT_EQ(decoded, "日本") << j.name;
+  }
 }
 
 TEST(HttpRequestCharset, PagesAreReDecodedWhenTheTopOfThePageDeclaresACharset) {

@@ -318,6 +318,17 @@ TEST_F(JsonDocumentTest, BackslashesTravelAsU2400) {
   ASSERT_TRUE(d.setValue("q", "x'+(pwned=1)+'", false));
   EXPECT_EQ(d.getText("q", false), "x'+(pwned=1)+'");
   EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'"));
+  // Bytes the code page reads as single characters (0x80 is the euro sign) or
+  // as unpaired lead bytes never let a following apostrophe end the value.
+  const Text stray[] = {"\x80';pwned=1;//", "\x80\\';pwned=1;//", "\xFF';pwned=1;//", "\x81';pwned=1;//",
+                        "\xFE\\';pwned=1;//"};
+  for (const Text& text : stray) {
+    d.setValue("r", text, false);
+    EXPECT_EQ(d.typeOf("r"), 6) << text;
+    EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'")) << text;
+  }
+  ASSERT_TRUE(d.setValue("r", "\x80';x", false));
+  EXPECT_EQ(d.getText("r", false), "\x80';x");
 }
 
 TEST_F(JsonDocumentTest, SetValueMergesIntoObjectsAndReplacesTheRest) {
