@@ -117,7 +117,7 @@ if (typeof JSON !== 'object' || JSON === null) {
   // included, is written as it is.
   var escapable = /[\\\"\x00-\x1f\x7f-\x9f\u00ad\u0600-\u0604\u070f\u17b4\u17b5\u200c-\u200f\u2028-\u202f\u2060-\u206f\ufeff\ufff0-\uffff]/g;
   var shortForms = {'\b': '\\b', '\t': '\\t', '\n': '\\n', '\f': '\\f', '\r': '\\r', '"': '\\"', '\\': '\\\\'};
-  var gap, indent, replacer;
+  var gap, indent, replacer, propertyList;
 
   function hex4(c) {
     var h = c.charCodeAt(0).toString(16);
@@ -158,14 +158,11 @@ if (typeof JSON !== 'object' || JSON === null) {
           gap = mind;
           return v;
         }
-        if (replacer && typeof replacer === 'object') {
-          length = replacer.length;
-          for (i = 0; i < length; i += 1) {
-            if (typeof replacer[i] === 'string') {
-              k = replacer[i];
-              v = str(k, value);
-              if (v !== undefined) partial.push(quote(k) + (gap ? ': ' : ':') + v);
-            }
+        if (propertyList) {
+          for (i = 0; i < propertyList.length; i += 1) {
+            k = propertyList[i];
+            v = str(k, value);
+            if (v !== undefined) partial.push(quote(k) + (gap ? ': ' : ':') + v);
           }
         } else {
           for (k in value) {
@@ -186,18 +183,32 @@ if (typeof JSON !== 'object' || JSON === null) {
 
   if (typeof JSON.stringify !== 'function') {
     JSON.stringify = function (value, replacerArg, space) {
-      var i;
+      var i, item, tag, seen = {}, count;
       gap = '';
       indent = '';
-      if (typeof space === 'number') {
-        for (i = 0; i < space && i < 10; i += 1) indent += ' ';
-      } else if (typeof space === 'string') {
-        indent = space.substr(0, 10);
+      replacer = typeof replacerArg === 'function' ? replacerArg : undefined;
+      propertyList = undefined;
+      // A replacer array names the members to write: strings and numbers
+      // (also as objects), each once, in the array's order.
+      if (Object.prototype.toString.call(replacerArg) === '[object Array]') {
+        propertyList = [];
+        for (i = 0; i < replacerArg.length; i += 1) {
+          item = replacerArg[i];
+          tag = Object.prototype.toString.call(item);
+          if (tag !== '[object String]' && tag !== '[object Number]') continue;
+          item = String(item);
+          if (!Object.prototype.hasOwnProperty.call(seen, item)) {
+            seen[item] = true;
+            propertyList.push(item);
+          }
+        }
       }
-      replacer = replacerArg;
-      if (replacer && typeof replacer !== 'function' &&
-          (typeof replacer !== 'object' || typeof replacer.length !== 'number')) {
-        throw new Error('JSON.stringify');
+      tag = Object.prototype.toString.call(space);
+      if (tag === '[object Number]') {
+        count = Math.min(10, Math.floor(Math.abs(Number(space))) * (Number(space) < 0 ? -1 : 1));
+        for (i = 0; i < count; i += 1) indent += ' ';
+      } else if (tag === '[object String]') {
+        indent = String(space).substr(0, 10);
       }
       return str('', {'': value});
     };
