@@ -100,6 +100,9 @@ void JsonDocument::initialise() {
   holdCom();
   engine_ = ScriptHost::create("MSScriptControl.ScriptControl", "JavaScript");
   if (engine_.empty()) return;
+  // A large answer that runs past the control's time-out must fail like any
+  // other script error, not stop the program with a question to the user.
+  engine_.object().put("AllowUI", Variant(false));
   engine_.addCode(loadTextResource(QL_RES_JSON_LIBRARY_JS));
   engine_.addCode("var " + varName_ +
                   " = {}, str_Code = String.fromCharCode(9216), str_reg = new RegExp(str_Code, 'g')");

@@ -6,9 +6,6 @@ ScriptHost ScriptHost::create(const char* progId, const char* language) {
   ScriptHost host;
   host.engine_ = AutomationObject::create(progId);
   host.engine_.put("Language", Variant(language));
-  // A script that runs past the control's time-out must fail like any other
-  // script error, not stop the clock with a question to the user.
-  host.engine_.put("AllowUI", Variant(false));
   return host;
 }
 

@@ -180,6 +180,16 @@ TEST_F(JsonDocumentTest, StringifyFollowsTheUsualRules) {
   for (const Case& c : cases) EXPECT_EQ(engineText(d, c.expression), c.json) << c.expression;
 }
 
+TEST_F(JsonDocumentTest, TheEngineNeverAsksTheUserAnything) {
+  // The control's own default is to ask when a script runs long.
+  EXPECT_TRUE(AutomationObject::create("MSScriptControl.ScriptControl").getBool("AllowUI"));
+  JsonDocument d;
+  ASSERT_TRUE(d.hasEngine());
+  EXPECT_FALSE(d.engineObject().getBool("AllowUI"));
+  ASSERT_TRUE(d.parse("{}"));  // also after the engine is made anew
+  EXPECT_FALSE(d.engineObject().getBool("AllowUI"));
+}
+
 TEST_F(JsonDocumentTest, InheritedLibraryMethodsNeverShow) {
   JsonDocument d;
   ASSERT_TRUE(d.parse("{\"a\":1,\"o\":{\"b\":\"x\"},\"l\":[1,2]}"));
