@@ -73,20 +73,6 @@ Variant& Variant::operator=(const Variant& other) {
 
 Variant::~Variant() { VariantClear(&v_); }
 
-Variant Variant::fromBytes(const Bytes& bytes) {
-  Variant v;
-  SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-  if (!array) return v;
-  void* data = nullptr;
-  if (SUCCEEDED(SafeArrayAccessData(array, &data))) {
-    if (!bytes.empty()) memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array);
-  }
-  v.v_.vt = VT_ARRAY | VT_UI1;
-  v.v_.parray = array;
-  return v;
-}
-
 void Variant::clear() {
   VariantClear(&v_);
   v_.vt = VT_I4;

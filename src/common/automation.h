@@ -58,7 +58,6 @@ class Variant {
   Variant& operator=(const Variant& other);
   ~Variant();
 
-  static Variant fromBytes(const Bytes& bytes);  // a VT_ARRAY | VT_UI1 safe array
   void clear();                                  // back to the integer 0
 
   // Conversions by the default Automation rules; 0, false or empty on failure.

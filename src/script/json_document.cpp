@@ -127,7 +127,7 @@ bool JsonDocument::parse(const Text& text, bool direct, ScriptError* error, bool
   } else {
     // The text goes in as a value, not as code, and the library checks its
     // shape again on exactly the characters the engine received.
-    engine_.object().call("Run", {Variant("get__keepText"), Variant(text)});
+    engine_.run("get__keepText", text);
     engine_.addCode("try { var " + varName_ + " = get__parseText(str_text) } finally { str_text = null }");
   }
   if (wantError && error) *error = engine_.lastError();
@@ -151,7 +151,7 @@ bool JsonDocument::setValue(const Text& path, const Text& value, bool asObject) 
   // it into a literal depends on where the code page ends each character, and
   // a stray byte (0x80 is one character, an unpaired lead byte may take the
   // next byte with it) could let an apostrophe end the literal early.
-  if (!engine_.object().call("Run", {Variant("get__keepText"), Variant(value)})) return false;
+  if (!engine_.run("get__keepText", value)) return false;
   bool stored = evalStatement(p + " = String(str_text).replace(/\\\\/g, str_Code)");
   engine_.addCode("str_text = null");
   return stored;

@@ -15,6 +15,10 @@ bool ScriptHost::executeStatement(const Text& statements) const {
   return engine_.call("ExecuteStatement", {Variant(statements)});
 }
 
+bool ScriptHost::run(const char* procedure, const Text& argument) const {
+  return engine_.call("Run", {Variant(procedure), Variant(argument)});
+}
+
 bool ScriptHost::eval(const Text& expression, Variant* result) const {
   return engine_.call("Eval", {Variant(expression)}, result);
 }

@@ -34,6 +34,9 @@ class ScriptHost {
 
   bool addCode(const Text& code) const;
   bool executeStatement(const Text& statements) const;
+  // Calls the script function `procedure` with one argument, passed as a
+  // value rather than as script text.
+  bool run(const char* procedure, const Text& argument) const;
   // Evaluates one expression; failures give false, empty text or 0.
   bool eval(const Text& expression, Variant* result = nullptr) const;
   bool evalBool(const Text& expression) const;
