@@ -165,6 +165,27 @@ bool postTrayEvent(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMess
   return PostMessageA(owner, callbackMessage, iconId, mouseMessage) != FALSE;
 }
 
+bool trayIconPresent(HWND owner, UINT iconId) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = owner;
+  data.uID = iconId;
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+bool forgetTrayIcon(HWND owner, UINT iconId) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = owner;
+  data.uID = iconId;
+  return Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
+}
+
+bool broadcastTaskbarCreated() {
+  UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message && PostMessageA(HWND_BROADCAST, message, 0, 0);
+}
+
 HWND findPopupMenu() { return findTopLevel(0, "#32768", true); }
 
 HWND waitPopupMenu(DWORD timeoutMs) { return waitTopLevel(0, "#32768", timeoutMs, true); }
@@ -199,6 +220,33 @@ bool typeChars(HWND edit, const std::string& chars) {
   bool ok = true;
   for (unsigned char c : chars) ok = PostMessageA(edit, WM_CHAR, c, 1) && ok;
   return ok;
+}
+
+bool isChecked(HWND button) {
+  DWORD_PTR state = 0;
+  return SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state) &&
+         state == BST_CHECKED;
+}
+
+bool selectAll(HWND edit) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored) != 0;
+}
+
+bool pasteText(HWND edit, const std::string& text) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+  bool ok = false;
+  if (memory) {
+    char* p = static_cast<char*>(GlobalLock(memory));
+    std::memcpy(p, text.c_str(), text.size() + 1);
+    GlobalUnlock(memory);
+    ok = SetClipboardData(CF_TEXT, memory) != nullptr;
+    if (!ok) GlobalFree(memory);
+  }
+  CloseClipboard();
+  return ok && PostMessageA(edit, WM_PASTE, 0, 0);
 }
 
 bool clickButton(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != FALSE; }
@@ -375,6 +423,8 @@ bool loadPng(const std::string& path, Image& image) {
 bool isWhite(const Rgb& c) { return c.r >= 245 && c.g >= 245 && c.b >= 245; }
 
 bool isDark(const Rgb& c) { return c.r < 110 && c.g < 110 && c.b < 110; }
+
+bool isInk(const Rgb& c) { return c.r < 170 && c.g < 170 && c.b < 170; }
 
 bool closeTo(const Rgb& c, int r, int g, int b, int tolerance) {
   return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;

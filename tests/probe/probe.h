@@ -72,6 +72,14 @@ RECT rectInClient(HWND control, HWND topLevel);
 // Posts the notification-area callback as the shell does: wParam the icon's
 // identifier, lParam the mouse message.
 bool postTrayEvent(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMessage);
+// Whether the notification area holds the icon (owner, id): a modification
+// that changes nothing succeeds only for an icon that exists.
+bool trayIconPresent(HWND owner, UINT iconId);
+// Removes the icon as a restarted shell would have lost it.
+bool forgetTrayIcon(HWND owner, UINT iconId);
+// Posts the shell's "TaskbarCreated" message to every top-level window.
+bool broadcastTaskbarCreated();
+
 // The visible pop-up menu window ("#32768") of any process.
 HWND findPopupMenu();
 HWND waitPopupMenu(DWORD timeoutMs);
@@ -85,6 +93,12 @@ HWND keyTarget(HWND window);
 bool pressKey(HWND window, UINT virtualKey);
 // Posts one WM_CHAR per byte: how a typed character reaches an edit box.
 bool typeChars(HWND edit, const std::string& chars);
+// BM_GETCHECK == BST_CHECKED.
+bool isChecked(HWND button);
+// EM_SETSEL over the whole text, so that the next typed character replaces it.
+bool selectAll(HWND edit);
+// Puts the text on the clipboard and posts WM_PASTE: how a paste reaches an edit box.
+bool pasteText(HWND edit, const std::string& text);
 // Posts BM_CLICK (posted, so that a modal loop the click opens cannot block us).
 bool clickButton(HWND button);
 // Answers a dialog as its button with this identifier would.
@@ -146,6 +160,7 @@ bool loadPng(const std::string& path, Image& image);
 
 bool isWhite(const Rgb& c);
 bool isDark(const Rgb& c);  // text ink: every channel below 110
+bool isInk(const Rgb& c);   // ink or its anti-aliased edge: every channel below 170
 bool closeTo(const Rgb& c, int r, int g, int b, int tolerance);
 
 // --- clock text ------------------------------------------------------------
