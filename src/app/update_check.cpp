@@ -1,7 +1,8 @@
 #include "app/update_check.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include "app/program.h"
 #include "channels/deployment.h"

@@ -208,9 +208,13 @@ def make_handler(emulator, scheme):
                 self.control()
                 return
             channel = route_of(scheme, self.path) if self.command == "GET" else "other"
+            headers = {}
+            for name, value in self.headers.items():
+                # A header sent twice shows as both values, as HTTP would combine them.
+                name = name.lower()
+                headers[name] = headers[name] + ", " + value if name in headers else value
             emulator.record({"channel": channel, "method": self.command, "path": self.path,
-                             "headers": {name.lower(): value for name, value in self.headers.items()},
-                             "time_ms": arrival_ms})
+                             "headers": headers, "time_ms": arrival_ms})
             state = emulator.snapshot()
             server_ms = arrival_ms + state["skew_ms"]
             if channel == "other":
