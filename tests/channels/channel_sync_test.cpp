@@ -225,7 +225,7 @@ TEST_F(SyncTest, StampsAreReadByTheTextToIntegerRuleModulo32Bits) {
       {1, R"({"data":{"t":"1598419791480"}})", 1598419791480},  // 13 digits, beyond 32 bits, a string
       {4, R"({"server_time":1644332582990})", 1644332582990},   // a number
       {5, R"({"api":"time","code":"1","currentTime": 9999999999999,"msg":""})", 9999999999999},
-      {3, R"({"code":0,"timestamp":4294967296123})", 4294967296123},                         // 2^32 + 123
+      {3, R"({"code":0,"timestamp":4294967296123})", 4294967296123},  // 2^32 + 123
       {1, R"({"data":{"t":"0"}})", 0},
       {1, R"({"data":{"t":"123.9"}})", 123},  // cut at the decimal point
       {4, R"({"server_time":123.9})", 123},

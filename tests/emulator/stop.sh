@@ -6,8 +6,10 @@ dir=$1
 pid=$(cat "$dir/emulator.pid")
 if kill -0 "$pid" 2>/dev/null; then
   kill -TERM "$pid"
+  # The emulator removes its ready file as its last step, after closing its
+  # ports; a process that has ended may stay visible until it is reaped.
   for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
+    kill -0 "$pid" 2>/dev/null && [ -e "$dir/ready" ] || break
     sleep 0.1
   done
   kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
