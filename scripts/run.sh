@@ -25,7 +25,7 @@ done
 
 . "$root/scripts/prepare.sh"
 . "$root/scripts/wine-env.sh"
-[ -f "$WINEPREFIX/system.reg" ] || ql_wine wineboot -i >/dev/null 2>&1
+ql_prepare_prefix
 headless=
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
@@ -39,28 +39,20 @@ mkdir -p "$run/clock" "$state"
 cp "$QL_BUILD/bin/qinglan_emulated.exe" "$run/clock/qinglan.exe"
 probe() { ql_wine "$QL_BUILD/bin/probe.exe" "$@"; }
 
-emulator_pid= clock_pid=
+clock_pid=
 finish() {
   [ -n "$clock_pid" ] && kill "$clock_pid" 2>/dev/null
-  [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null
+  "$root/tests/emulator/stop.sh" "$state"
   [ -n "${QL_XVFB_PID:-}" ] && kill "$QL_XVFB_PID" 2>/dev/null
   return 0
 }
 trap finish EXIT
 
-rm -f "$state/ready"
-python3 "$root/tests/emulator/platform_emulator.py" --dir "$state" --http-port 47801 --https-port 47802 \
-  --skew-ms "$skew" --version "$version" --lifetime 86400 >"$state/emulator.log" 2>&1 </dev/null &
-emulator_pid=$!
-for _ in $(seq 1 200); do
-  [ -s "$state/ready" ] && break
-  if ! kill -0 "$emulator_pid" 2>/dev/null; then
-    echo "the platform emulator did not start (ports 47801/47802 busy?):" >&2
-    cat "$state/emulator.log" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+if ! "$root/tests/emulator/start.sh" "$state" --http-port 47801 --https-port 47802 --skew-ms "$skew" \
+  --version "$version" --lifetime 86400 >/dev/null; then
+  echo "the platform emulator did not start (are ports 47801/47802 busy?)" >&2
+  exit 1
+fi
 echo "platform emulator on 127.0.0.1:47801 (http) and :47802 (https), clocks ${skew} ms ahead, manifest version $version"
 
 echo "starting $run/clock/qinglan.exe under Wine (DISPLAY=$DISPLAY)"

@@ -1,16 +1,3 @@
 #!/usr/bin/env bash
-# Stops the emulator that emulator-start.sh started. Usage: emulator-stop.sh <state directory>
-set -uo pipefail
-dir=$1
-[ -f "$dir/emulator.pid" ] || exit 0
-pid=$(cat "$dir/emulator.pid")
-if kill -0 "$pid" 2>/dev/null; then
-  kill -TERM "$pid"
-  for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
-fi
-rm -f "$dir/emulator.pid" "$dir/ready"
-exit 0
+# Stops the emulator of emulator-start.sh. Usage: emulator-stop.sh <state directory>
+exec "$(dirname "$0")/../emulator/stop.sh" "$1"
