@@ -27,9 +27,9 @@ constexpr char kWebsite[] = "http://qinglan.example/download";
 // the program uses it: the shown time trails the true time by a few ms. Cases
 // told apart with this bound differ by 1500 ms or more.
 constexpr int kClockTolerance = 100;
-// Two clocks read alternately: the reads' own lag cancels; what remains is the
-// timer phase of each clock and its synchronisation's latency.
-constexpr int kDifferenceTolerance = 12;
+// Two clocks on the same offset, read alternately: the reads' own lag cancels;
+// what remains is the phase of each clock's timer.
+constexpr int kDifferenceTolerance = 8;
 
 struct ControlPlace {
   int id;
@@ -246,7 +246,7 @@ TEST_P(ClockConfigTest, ChannelAndDelayComeFromTheConfigurationFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Settings_, ClockConfigTest,
+    Files, ClockConfigTest,
     ::testing::Values(ConfigCase{"NoFile", nullptr, "淘宝", "", "1", 1500},
                       ConfigCase{"Jd", "[channel]\r\nchannel=2\r\n", "京东", "", "2", 1500},
                       ConfigCase{"Beijing", "[channel]\r\nchannel=3\r\n", "北京", "", "3", 1500},
@@ -307,6 +307,7 @@ TEST_F(ClockTest, ChannelPathsAreTheirPlatforms) {
 struct DelayCase {
   const char* name;
   const char* type;
+  const char* label;
   int aMinusB;  // the clock without delay minus the clock with 30 ms
 };
 
@@ -314,22 +315,30 @@ void PrintTo(const DelayCase& c, std::ostream* os) { *os << c.name; }
 
 class ClockDelayTest : public ClockTest, public ::testing::WithParamInterface<DelayCase> {};
 
-// Two clocks on the same channel side by side, one with the delay: read
-// alternately, they differ by the delay alone.
+// Two clocks on JD side by side, one with the delay, read alternately. Each
+// synchronisation measures the server with a latency of its own (a few to some
+// tens of ms under Wine, see the benchmark), which would hide 30 ms; JD's
+// "system already offline" answer measures nothing, so both clocks keep the
+// offset 0 and differ by the delay alone. (With a measured offset the delay
+// and the label are checked in the configuration cases above.)
 TEST_P(ClockDelayTest, DelayShiftsTheShownTime) {
-  ASSERT_TRUE(emulator::configure("{\"skew_ms\": 1500}"));
+  ASSERT_TRUE(emulator::configure(
+      R"({"skew_ms": 1500, "bodies": {"2": "{\"returnMsg\":\"system already offline\",\"code\":\"-2\"}"}})"));
   ClockRun plain("plain"), delayed("delayed");
   plain.writeConfig(config("2"));
   delayed.writeConfig(config("2", "30", GetParam().type));
   ASSERT_NO_FATAL_FAILURE(startClock(plain));
   ASSERT_NO_FATAL_FAILURE(startClock(delayed));
+  EXPECT_EQ(delayed.label(ql::kIdChannelLabel), "京东");
+  EXPECT_EQ(delayed.label(ql::kIdDelayLabel), GetParam().label);
   ClockOffset difference = measureDifference(timeLabel(plain), timeLabel(delayed), 41);
   ASSERT_GT(difference.samples, 20);
   EXPECT_NEAR(difference.median, GetParam().aMinusB, kDifferenceTolerance);
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, ClockDelayTest,
-                         ::testing::Values(DelayCase{"Advance", "1", 30}, DelayCase{"Postpone", "2", -30}),
+                         ::testing::Values(DelayCase{"Advance", "1", "提前:30ms", 30},
+                                           DelayCase{"Postpone", "2", "延后:30ms", -30}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
