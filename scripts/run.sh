@@ -43,7 +43,11 @@ clock_pid=
 finish() {
   [ -n "$clock_pid" ] && kill "$clock_pid" 2>/dev/null
   "$root/tests/emulator/stop.sh" "$state"
-  [ -n "${QL_XVFB_PID:-}" ] && kill "$QL_XVFB_PID" 2>/dev/null
+  if [ -n "${QL_XVFB_PID:-}" ]; then
+    # Wine's own processes leave the display first, then the display goes.
+    timeout 15 "$(dirname "$QL_WINE")/wineserver" -w 2>/dev/null
+    kill "$QL_XVFB_PID" 2>/dev/null
+  fi
   return 0
 }
 trap finish EXIT
@@ -67,9 +71,12 @@ if ! probe wait-window QinglanMainWindow 60000 >/dev/null; then
   fi
   exit 1
 fi
-# The labels: 1002 name, 1003 time, 1004 channel, 1005 delay.
+# The labels (1002 name, 1003 time, 1004 channel, 1005 delay) beside this
+# machine's own clock, which the emulated platforms run ${skew} ms ahead of.
+echo "clock window: name, time, channel, delay       | local time when read"
 for _ in 1 2 3 4 5; do
-  probe labels | awk -F'\t' '{ t[$1] = $2 } END { printf "%s  %s  %s  %s\n", t[1002], t[1003], t[1004], t[1005] }'
+  line=$(probe labels | awk -F'\t' '{ t[$1] = $2 } END { printf "%s  %s  %s  %-10s", t[1002], t[1003], t[1004], t[1005] }')
+  echo "$line | $(date +%H:%M:%S.%3N)"
   sleep 0.5
 done
 shot=$run/clock-screenshot.png
