@@ -9,5 +9,9 @@ build=${QL_BUILD_ROOT:-$root/build}/$arch
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" \
     -DQL_ARCH="$arch" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+elif [ $# -gt 0 ]; then
+  # Settings given later (the deployment hosts, for instance) reach a tree
+  # that is already configured too; they stay in its cache.
+  cmake -S "$root" -B "$build" "$@" >/dev/null
 fi
 cmake --build "$build"

@@ -4,7 +4,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/prepare.sh"
 . "$root/scripts/wine-env.sh"
-[ -f "$WINEPREFIX/system.reg" ] || ql_wine wineboot -i >/dev/null 2>&1
+ql_prepare_prefix
 [ -n "${DISPLAY:-}" ] || . "$root/scripts/xvfb.sh"
 echo "starting $QL_BUILD/bin/qinglan.exe (DISPLAY=$DISPLAY)"
 ql_wine "$QL_BUILD/bin/qinglan.exe"

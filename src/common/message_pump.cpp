@@ -1,8 +1,19 @@
 #include "common/message_pump.h"
 
-#include <windows.h>
-
 namespace ql {
+namespace {
+
+MessageFilter g_filter = nullptr;
+
+}  // namespace
+
+void setMessageFilter(MessageFilter filter) { g_filter = filter; }
+
+void dispatchMessage(MSG& msg) {
+  if (g_filter && g_filter(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
 
 void processPendingMessages() {
   MSG msg;
@@ -13,8 +24,7 @@ void processPendingMessages() {
     // could take a WM_QUIT that arrived in the meantime.
     HWND owner = msg.hwnd ? msg.hwnd : reinterpret_cast<HWND>(-1);
     if (!PeekMessageA(&msg, owner, msg.message, msg.message, PM_REMOVE)) break;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    dispatchMessage(msg);
   }
 }
 

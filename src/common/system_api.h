@@ -76,6 +76,9 @@ struct SystemApi {
   QL_SYSTEM_FUNCTION("kernel32.dll", MultiByteToWideChar);
   QL_SYSTEM_FUNCTION("kernel32.dll", WideCharToMultiByte);
   QL_SYSTEM_FUNCTION("kernel32.dll", lstrlenW);
+  QL_SYSTEM_FUNCTION("kernel32.dll", GetModuleFileNameA);
+  QL_SYSTEM_FUNCTION("kernel32.dll", GetPrivateProfileStringA);
+  QL_SYSTEM_FUNCTION("kernel32.dll", WritePrivateProfileStringA);
   QL_SYSTEM_FUNCTION("oleaut32.dll", VariantTimeToSystemTime);
   QL_SYSTEM_FUNCTION("ole32.dll", CoInitialize);
   QL_SYSTEM_FUNCTION("ole32.dll", CoUninitialize);
