@@ -183,7 +183,7 @@ Text replaceAll(const Text& text, const Text& from, const Text& to, bool ignoreC
   return out;
 }
 
-std::int32_t textToInt(const Text& text) {
+bool parseTextInt(const Text& text, std::int32_t* result) {
   Text folded;
   folded.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -208,10 +208,18 @@ std::int32_t textToInt(const Text& text) {
   bool negative = false;
   if (i < folded.size() && (folded[i] == '+' || folded[i] == '-')) negative = folded[i++] == '-';
   std::uint32_t value = 0;
+  const std::size_t firstDigit = i;
   for (; i < folded.size() && folded[i] >= '0' && folded[i] <= '9'; ++i)
     value = value * 10u + static_cast<std::uint32_t>(folded[i] - '0');
   if (negative) value = 0u - value;
-  return static_cast<std::int32_t>(value);
+  if (result) *result = static_cast<std::int32_t>(value);
+  return i > firstDigit;
+}
+
+std::int32_t textToInt(const Text& text) {
+  std::int32_t value = 0;
+  parseTextInt(text, &value);
+  return value;
 }
 
 std::int32_t truncateToInt32(double value) {

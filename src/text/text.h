@@ -66,6 +66,9 @@ Text replaceAll(const Text& text, const Text& from, const Text& to, bool ignoreC
 // to ASCII, leading white space skipped, an optional sign, then decimal digits
 // accumulated modulo 2^32. No digits give 0.
 std::int32_t textToInt(const Text& text);
+// The same reading; false when the text holds no digit where the rule looks
+// for one (the value is then 0), so that "no number" and "0" can be told apart.
+bool parseTextInt(const Text& text, std::int32_t* value);
 
 // A number from a script or COM result as a 32-bit integer: truncated toward
 // zero, then the low 32 bits, as a 32-bit read of the value would. Values no

@@ -12,30 +12,36 @@ TEST(TextToInt, ReadsEveryNumberByOneRule) {
   struct Case {
     const char* text;
     std::int32_t expected;
+    bool hasDigits;
   } cases[] = {
-      {"", 0},
-      {"abc", 0},
-      {"123", 123},
-      {"  \t\r\n42", 42},
-      {"+17", 17},
-      {"-250", -250},
-      {"12ab34", 12},
-      {"-", 0},
-      {"+-3", 0},
-      {"１２３", 123},  // full-width digits
-      {"－５", -5},     // full-width sign and digit
-      {"　　88", 88},   // ideographic spaces first
-      {"　＋９x", 9},   // ideographic space, full-width sign and digit
-      {"1０0", 100},    // mixed widths
-      {"2147483647", 2147483647},
-      {"2147483648", -2147483647 - 1},  // wraps modulo 2^32
-      {"4294967295", -1},
-      {"4294967296", 0},
-      {"1677000000999", static_cast<std::int32_t>(1677000000999LL & 0xFFFFFFFF)},
-      {"-1677000000999", static_cast<std::int32_t>(static_cast<std::uint32_t>(-1677000000999LL))},
-      {"时5", 0},  // a Chinese character before the digits
+      {"", 0, false},
+      {"abc", 0, false},
+      {"123", 123, true},
+      {"  \t\r\n42", 42, true},
+      {"+17", 17, true},
+      {"-250", -250, true},
+      {"12ab34", 12, true},
+      {"-", 0, false},
+      {"+-3", 0, false},
+      {"１２３", 123, true},  // full-width digits
+      {"－５", -5, true},     // full-width sign and digit
+      {"　　88", 88, true},   // ideographic spaces first
+      {"　＋９x", 9, true},   // ideographic space, full-width sign and digit
+      {"1０0", 100, true},    // mixed widths
+      {"2147483647", 2147483647, true},
+      {"2147483648", -2147483647 - 1, true},  // wraps modulo 2^32
+      {"4294967295", -1, true},
+      {"4294967296", 0, true},
+      {"1677000000999", static_cast<std::int32_t>(1677000000999LL & 0xFFFFFFFF), true},
+      {"-1677000000999", static_cast<std::int32_t>(static_cast<std::uint32_t>(-1677000000999LL)), true},
+      {"时5", 0, false},  // a Chinese character before the digits
   };
-  for (const auto& c : cases) EXPECT_EQ(textToInt(c.text), c.expected) << "text: " << c.text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(textToInt(c.text), c.expected) << "text: " << c.text;
+    std::int32_t value = 12345;
+    EXPECT_EQ(parseTextInt(c.text, &value), c.hasDigits) << "text: " << c.text;
+    EXPECT_EQ(value, c.expected) << "text: " << c.text;
+  }
 }
 
 TEST(Text, SearchNeverStartsInsideATwoByteCharacter) {
