@@ -62,6 +62,7 @@ function get__isJsonText(text) {
     if (!m) break;
     if (m.index != pos || m[5]) return false;
     pos = token.lastIndex;
+    if (m[2] && !get__exponentFits(m[2])) return false;
     if (m[1] && (expect == 2 || expect == 3)) {
       expect = 4;
     } else if ((m[1] || m[2] || m[3]) && expect <= 1) {
@@ -87,6 +88,13 @@ function get__isJsonText(text) {
     }
   }
   return expect == 6 && pos <= text.length;
+}
+
+// At most nine exponent digits after the leading zeros: the engine's number
+// reader spins forever on some longer exponents, and no double needs one.
+function get__exponentFits(number) {
+  var e = /[eE][+\-]?0*([0-9]*)$/.exec(number);
+  return !e || e[1].length <= 9;
 }
 
 function get__notJson() {

@@ -33,40 +33,6 @@ const char* channelHost(const ChannelSpec& row) {
   return host ? host : "";
 }
 
-// The character at byte `i` as textToInt reads it (full-width ASCII and the
-// ideographic space folded), and its width in bytes.
-char foldedCharAt(const Text& text, std::size_t i, std::size_t& width) {
-  auto lead = static_cast<unsigned char>(text[i]);
-  if (lead < 0x80 || i + 1 >= text.size()) {
-    width = 1;
-    return text[i];
-  }
-  width = 2;
-  auto second = static_cast<unsigned char>(text[i + 1]);
-  if (lead == 0xA3 && second >= 0xA1 && second <= 0xFE) return static_cast<char>(second & 0x7F);
-  if (lead == 0xA1 && second == 0xA1) return ' ';
-  return '\x01';  // any other two-byte character: neither blank, sign nor digit
-}
-
-// Whether textToInt finds at least one digit. An answer whose timestamp is
-// missing, null or not a number must not count as the server time 0: the
-// offset would then be the whole local clock, days off.
-bool hasLeadingDigits(const Text& text) {
-  std::size_t i = 0, width = 0;
-  char c = 0;
-  auto next = [&] { c = i < text.size() ? foldedCharAt(text, i, width) : '\0'; };
-  next();
-  while (c == ' ' || (c >= '\t' && c <= '\r')) {
-    i += width;
-    next();
-  }
-  if (c == '+' || c == '-') {
-    i += width;
-    next();
-  }
-  return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 std::int32_t measuredOffsetMs = 0;
@@ -97,8 +63,10 @@ bool fetchServerTime(const ChannelSpec& row) {
     if (scratch && scratch->parse(body, false, &error, false)) {
       Text stamp = scratch->getText(row.timeKey, false);
       std::int64_t local = readUnixClock(true);
-      if (hasLeadingDigits(stamp)) {
-        std::int32_t server = textToInt(stamp);
+      // A missing, null or non-numeric timestamp is no measurement: taken as
+      // the server time 0 it would set the clock days off.
+      std::int32_t server = 0;
+      if (parseTextInt(stamp, &server)) {
         auto difference = static_cast<std::int64_t>(static_cast<double>(local) - static_cast<double>(server));
         measuredOffsetMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(difference));
         measured = true;

@@ -1,5 +1,7 @@
 #include "common/automation.h"
 
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "common/system_api.h"
@@ -30,6 +32,26 @@ Text bstrToText(BSTR bstr) {
 std::u16string textToAutomationUnits(const Text& text) {
   Bstr b(text);
   return std::u16string(reinterpret_cast<const char16_t*>(b.get()), SysStringLen(b.get()));
+}
+
+// Looking a ProgID up reads the registry, a good part of the cost of creating
+// a small object such as the clock text's script engine. A class id does not
+// change while the program runs, so each ProgID is looked up once per process;
+// one that is not found is looked up again next time.
+bool classIdOf(const Text& progId, CLSID* clsid) {
+  static std::mutex lock;
+  static std::vector<std::pair<Text, CLSID>> known;
+  std::lock_guard<std::mutex> hold(lock);
+  for (const auto& entry : known) {
+    if (entry.first == progId) {
+      *clsid = entry.second;
+      return true;
+    }
+  }
+  Bstr id(progId);
+  if (FAILED(CLSIDFromProgID(id.get(), clsid))) return false;
+  known.emplace_back(progId, *clsid);
+  return true;
 }
 
 ComInit::ComInit() : initialised_(SUCCEEDED(systemApi().CoInitialize(nullptr))) {}
@@ -149,10 +171,9 @@ void AutomationObject::clear() {
 }
 
 AutomationObject AutomationObject::create(const Text& progId) {
-  Bstr id(progId);
   CLSID clsid;
   AutomationObject object;
-  if (FAILED(CLSIDFromProgID(id.get(), &clsid))) return object;
+  if (!classIdOf(progId, &clsid)) return object;
   CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                    reinterpret_cast<void**>(&object.dispatch_));
   return object;

@@ -18,6 +18,9 @@ BSTR textToBstr(const Text& text);
 Text bstrToText(BSTR bstr);
 // The UTF-16 units that a Text becomes on its way into a COM call.
 std::u16string textToAutomationUnits(const Text& text);
+// The class registered under `progId`, looked up in the registry the first
+// time only; false when there is none.
+bool classIdOf(const Text& progId, CLSID* clsid);
 
 // Owns one BSTR.
 class Bstr {
@@ -58,7 +61,7 @@ class Variant {
   Variant& operator=(const Variant& other);
   ~Variant();
 
-  void clear();                                  // back to the integer 0
+  void clear();  // back to the integer 0
 
   // Conversions by the default Automation rules; 0, false or empty on failure.
   Text toText() const;

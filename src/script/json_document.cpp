@@ -147,14 +147,7 @@ bool JsonDocument::setValue(const Text& path, const Text& value, bool asObject) 
     if (present && tag == "[object Object]") return evalStatement(p + " = get__extend(" + p + ", " + merged + ")");
     return evalStatement(p + " = eval(" + value + ")");
   }
-  // The text goes into the engine as a value, not inside script code: escaping
-  // it into a literal depends on where the code page ends each character, and
-  // a stray byte (0x80 is one character, an unpaired lead byte may take the
-  // next byte with it) could let an apostrophe end the literal early.
-  if (!engine_.run("get__keepText", value)) return false;
-  bool stored = evalStatement(p + " = String(str_text).replace(/\\\\/g, str_Code)");
-  engine_.addCode("str_text = null");
-  return stored;
+  return withKeptText(value, [&](const Text& item) { return evalStatement(p + " = " + item); });
 }
 
 bool JsonDocument::setExpression(const Text& path, const Text& expression) {
@@ -213,9 +206,11 @@ std::unique_ptr<JsonDocument> JsonDocument::getDocument(const Text& path) const 
 
 bool JsonDocument::addToArray(const Text& value, const Text& path, bool raw, bool atFront) {
   Text p = resolved(path);
-  Text item = raw ? value : "'" + value + "'";
-  return evalStatement("if (Object.prototype.toString.call(" + p + ") != '[object Array]') { " + p +
-                       " = new Array() } " + p + (atFront ? ".unshift(" : ".push(") + item + ")");
+  auto add = [&](const Text& item) {
+    return evalStatement("if (Object.prototype.toString.call(" + p + ") != '[object Array]') { " + p +
+                         " = new Array() } " + p + (atFront ? ".unshift(" : ".push(") + item + ")");
+  };
+  return raw ? add(value) : withKeptText(value, add);
 }
 
 std::unique_ptr<JsonDocument> JsonDocument::getArrayDocument(std::int32_t index, const Text& path) const {
@@ -229,7 +224,9 @@ Text JsonDocument::getArrayText(std::int32_t index, const Text& path, bool asJso
 }
 
 bool JsonDocument::setArrayItem(std::int32_t index, const Text& path, const Text& value, bool raw) {
-  return evalStatement(resolved(path) + "[" + indexText(index) + "] = " + (raw ? value : "'" + value + "'"));
+  Text element = resolved(path) + "[" + indexText(index) + "]";
+  auto set = [&](const Text& item) { return evalStatement(element + " = " + item); };
+  return raw ? set(value) : withKeptText(value, set);
 }
 
 bool JsonDocument::removeArrayItem(std::int32_t index, const Text& path) {
@@ -257,6 +254,20 @@ std::int32_t JsonDocument::nodeValues(std::vector<Text>& values, const Text& pat
   engine_.eval(Text("get__nodeValue(") + p + ", " + (recursive ? "true" : "false") + ")");
   values = splitText(engine_.evalText(Text("str_all.join('") + kNodeSeparator + "')"), kNodeSeparator);
   return static_cast<std::int32_t>(values.size());
+}
+
+// A text goes into the engine as a value, never inside script code: escaping
+// it into a literal depends on where the code page ends each character, and a
+// stray byte (0x80 is one character, an unpaired lead byte may take the next
+// byte with it) could let an apostrophe end the literal early. The statement
+// then refers to the kept value, its backslashes held as U+2400 like every
+// text the document stores.
+template <typename Statement>
+bool JsonDocument::withKeptText(const Text& value, Statement statement) {
+  if (!engine_.run("get__keepText", value)) return false;
+  bool stored = statement(Text("String(str_text).replace(/\\\\/g, str_Code)"));
+  engine_.addCode("str_text = null");
+  return stored;
 }
 
 bool JsonDocument::evalStatement(const Text& statement) const {

@@ -71,6 +71,10 @@ class JsonDocument {
   JsonDocument(SharedEngine, const JsonDocument& source);
 
   void holdCom();
+  // Hands `value` to the engine as data and runs the statement that `statement`
+  // builds around the script expression that stands for it.
+  template <typename Statement>
+  bool withKeptText(const Text& value, Statement statement);
   // The statement's value as JScript would test it; false when evaluation fails.
   bool evalStatement(const Text& statement) const;
   Text resolved(const Text& path) const;

@@ -5,6 +5,13 @@
 namespace ql {
 namespace {
 
+// The script engine reads an exponent into a 32-bit integer and spins forever
+// once it goes past that (1e9999999999), and near the limit the digits of the
+// mantissa push its sum over (0.1e-2147483647 reads as Infinity). Nine digits
+// after any leading zeros keep clear of both, and lose nothing: below a
+// thousand million digits of mantissa, any larger exponent gives Infinity or 0.
+constexpr std::size_t kMaxExponentDigits = 9;
+
 class ShapeReader {
  public:
   explicit ShapeReader(const std::u16string& text) : s_(text), n_(text.size()) {}
@@ -59,7 +66,10 @@ class ShapeReader {
     if (i_ < n_ && (s_[i_] == 'e' || s_[i_] == 'E')) {
       ++i_;
       if (i_ < n_ && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+      std::size_t digits = i_;
       if (!skipDigits()) return false;
+      while (digits < i_ && s_[digits] == '0') ++digits;
+      if (i_ - digits > kMaxExponentDigits) return false;
     }
     return true;
   }

@@ -15,7 +15,10 @@ constexpr int kMaxJsonDepth = 512;
 // True when `units` are exactly one JSON value (object, array, string, number,
 // true, false or null) with optional JSON white space around it, nested at most
 // `maxDepth` deep. Inside strings, control characters, the script's line
-// terminators U+2028 and U+2029 and escapes that JSON lacks are refused.
+// terminators U+2028 and U+2029 and escapes that JSON lacks are refused; so
+// are numbers whose exponent has more than nine digits after its leading
+// zeros, which no double needs and on which the engine's number reader can
+// spin forever.
 bool isJsonText(const std::u16string& units, int maxDepth = kMaxJsonDepth);
 
 }  // namespace ql

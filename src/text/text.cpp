@@ -1,6 +1,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ql {
 namespace {
@@ -9,22 +10,20 @@ unsigned char foldAscii(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
-bool matchesAt(const Text& hay, std::size_t at, const Text& needle, bool ignoreCase) {
-  if (at + needle.size() > hay.size()) return false;
-  for (std::size_t i = 0; i < needle.size(); ++i) {
-    auto a = static_cast<unsigned char>(hay[at + i]);
-    auto b = static_cast<unsigned char>(needle[i]);
-    if (ignoreCase ? foldAscii(a) != foldAscii(b) : a != b) return false;
-  }
-  return true;
-}
+bool isLeadByte(unsigned char c) { return c >= 0x80; }
 
-std::size_t charLength(const Text& t, std::size_t i) { return static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1; }
+std::size_t charLength(const Text& t, std::size_t i) { return isLeadByte(static_cast<unsigned char>(t[i])) ? 2 : 1; }
 
-std::size_t firstBoundaryAtOrAfter(const Text& t, std::size_t pos) {
-  std::size_t i = 0;
-  while (i < pos && i < t.size()) i += charLength(t, i);
-  return i;
+// The first character boundary at or after `pos` (possibly one past the end
+// when the text ends in an unpaired lead byte). A byte below 0x80 always ends
+// a character, so only the run of bytes of 0x80 or above just before `pos`
+// needs reading: its bytes pair up from its start. The cost is that run, not
+// the distance from the text's start.
+std::size_t boundaryAtOrAfter(const Text& t, std::size_t pos) {
+  if (pos >= t.size()) pos = t.size();
+  std::size_t runStart = pos;
+  while (runStart > 0 && isLeadByte(static_cast<unsigned char>(t[runStart - 1]))) --runStart;
+  return (pos - runStart) % 2 == 0 ? pos : pos + 1;
 }
 
 bool isFullWidthBlankAt(const Text& t, std::size_t i) {
@@ -33,16 +32,56 @@ bool isFullWidthBlankAt(const Text& t, std::size_t i) {
 
 }  // namespace
 
+TextSearch::TextSearch(const Text& text, Text needle, bool ignoreCase, int start)
+    : text_(text), needle_(std::move(needle)), ignoreCase_(ignoreCase), fallback_(needle_.size(), 0) {
+  // A start inside a character moves on to the next character instead of
+  // matching on its trail byte.
+  boundary_ = boundaryAtOrAfter(text_, start < 0 ? 0 : static_cast<std::size_t>(start));
+  for (std::size_t i = 1, k = 0; i < needle_.size(); ++i) {
+    while (k > 0 && byte(needle_, i) != byte(needle_, k)) k = fallback_[k - 1];
+    if (byte(needle_, i) == byte(needle_, k)) ++k;
+    fallback_[i] = k;
+  }
+}
+
+unsigned char TextSearch::byte(const Text& t, std::size_t i) const {
+  auto c = static_cast<unsigned char>(t[i]);
+  return ignoreCase_ ? foldAscii(c) : c;
+}
+
+// Knuth-Morris-Pratt over the bytes, so that a long needle that almost matches
+// everywhere costs no more than a short one, and a boundary cursor that only
+// moves forward, so that telling whether an occurrence starts on a character
+// boundary costs nothing extra either.
+int TextSearch::next() {
+  const std::size_t m = needle_.size();
+  if (m == 0) return -1;
+  std::size_t k = 0;
+  for (std::size_t i = boundary_; i < text_.size(); ++i) {
+    unsigned char c = byte(text_, i);
+    while (k > 0 && c != byte(needle_, k)) k = fallback_[k - 1];
+    if (c != byte(needle_, k)) continue;
+    if (++k < m) continue;
+    std::size_t at = i + 1 - m;
+    while (boundary_ < at) boundary_ += charLength(text_, boundary_);
+    if (boundary_ == at) {
+      while (boundary_ < at + m) boundary_ += charLength(text_, boundary_);
+      return static_cast<int>(at);
+    }
+    k = fallback_[k - 1];
+  }
+  boundary_ = text_.size();
+  return -1;
+}
+
 int findText(const Text& haystack, const Text& needle, int start, bool ignoreCase) {
   const auto size = haystack.size();
   if (start > 0 && static_cast<std::size_t>(start) > size) return -1;
-  // Walk from the text's start so that a start inside a character moves on
-  // to the next character instead of matching on its trail byte.
-  std::size_t i = firstBoundaryAtOrAfter(haystack, start < 0 ? 0 : static_cast<std::size_t>(start));
-  if (needle.empty()) return i <= size ? static_cast<int>(i) : -1;
-  for (; i + needle.size() <= size; i += charLength(haystack, i))
-    if (matchesAt(haystack, i, needle, ignoreCase)) return static_cast<int>(i);
-  return -1;
+  if (needle.empty()) {
+    std::size_t at = boundaryAtOrAfter(haystack, start < 0 ? 0 : static_cast<std::size_t>(start));
+    return at <= size ? static_cast<int>(at) : -1;
+  }
+  return TextSearch(haystack, needle, ignoreCase, start).next();
 }
 
 bool containsText(const Text& haystack, const Text& needle, bool ignoreCase) {
@@ -51,20 +90,24 @@ bool containsText(const Text& haystack, const Text& needle, bool ignoreCase) {
 
 bool startsWith(const Text& text, const Text& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
-bool equalsIgnoreCase(const Text& a, const Text& b) { return a.size() == b.size() && matchesAt(a, 0, b, true); }
+bool equalsIgnoreCase(const Text& a, const Text& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (foldAscii(static_cast<unsigned char>(a[i])) != foldAscii(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
 
 std::vector<Text> splitText(const Text& text, const Text& separator) {
   std::vector<Text> pieces;
   if (text.empty()) return pieces;
   if (separator.empty()) return {text};
-  int from = 0;
-  for (;;) {
-    int at = findText(text, separator, from);
-    if (at < 0) break;
-    pieces.push_back(text.substr(from, at - from));
-    from = at + static_cast<int>(separator.size());
+  TextSearch search(text, separator);
+  std::size_t from = 0;
+  for (int at = search.next(); at >= 0; at = search.next()) {
+    pieces.push_back(text.substr(from, static_cast<std::size_t>(at) - from));
+    from = static_cast<std::size_t>(at) + separator.size();
   }
-  if (static_cast<std::size_t>(from) < text.size()) pieces.push_back(text.substr(from));
+  if (from < text.size()) pieces.push_back(text.substr(from));
   return pieces;
 }
 
@@ -87,14 +130,25 @@ Text trimText(const Text& text) {
     else
       break;
   }
+  // A1 A1 may also be the trail byte of one character and the lead of the
+  // next: only a pair starting on a character boundary is a blank. Bytes of
+  // 0x80 or above pair up from the start of their run (b is a boundary), so
+  // the run is found once for all the pairs removed from it.
+  std::size_t runStart = e;
   for (;;) {
-    if (e > b && text[e - 1] == ' ') --e;
-    // A1 A1 may also be the trail byte of one character and the lead of the
-    // next: only a pair starting on a character boundary is a blank.
-    else if (e >= b + 2 && isFullWidthBlankAt(text, e - 2) && firstBoundaryAtOrAfter(text, e - 2) == e - 2)
+    if (e > b && text[e - 1] == ' ') {
+      --e;
+      runStart = e;
+    } else if (e >= b + 2 && isFullWidthBlankAt(text, e - 2)) {
+      if (runStart >= e) {
+        runStart = e;
+        while (runStart > b && isLeadByte(static_cast<unsigned char>(text[runStart - 1]))) --runStart;
+      }
+      if ((e - 2 - runStart) % 2 != 0) break;
       e -= 2;
-    else
+    } else {
       break;
+    }
   }
   return text.substr(b, e - b);
 }
@@ -118,19 +172,18 @@ Text midText(const Text& text, int start, int count) {
 Text replaceAll(const Text& text, const Text& from, const Text& to, bool ignoreCase) {
   if (from.empty()) return text;
   Text out;
-  int pos = 0;
-  for (;;) {
-    int at = findText(text, from, pos, ignoreCase);
-    if (at < 0) break;
-    out.append(text, pos, at - pos);
+  TextSearch search(text, from, ignoreCase);
+  std::size_t pos = 0;
+  for (int at = search.next(); at >= 0; at = search.next()) {
+    out.append(text, pos, static_cast<std::size_t>(at) - pos);
     out += to;
-    pos = at + static_cast<int>(from.size());
+    pos = static_cast<std::size_t>(at) + from.size();
   }
   out.append(text, pos, Text::npos);
   return out;
 }
 
-std::int32_t textToInt(const Text& text) {
+bool parseTextInt(const Text& text, std::int32_t* result) {
   Text folded;
   folded.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -155,10 +208,18 @@ std::int32_t textToInt(const Text& text) {
   bool negative = false;
   if (i < folded.size() && (folded[i] == '+' || folded[i] == '-')) negative = folded[i++] == '-';
   std::uint32_t value = 0;
+  const std::size_t firstDigit = i;
   for (; i < folded.size() && folded[i] >= '0' && folded[i] <= '9'; ++i)
     value = value * 10u + static_cast<std::uint32_t>(folded[i] - '0');
   if (negative) value = 0u - value;
-  return static_cast<std::int32_t>(value);
+  if (result) *result = static_cast<std::int32_t>(value);
+  return i > firstDigit;
+}
+
+std::int32_t textToInt(const Text& text) {
+  std::int32_t value = 0;
+  parseTextInt(text, &value);
+  return value;
 }
 
 std::int32_t truncateToInt32(double value) {

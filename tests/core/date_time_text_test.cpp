@@ -52,11 +52,15 @@ TEST(DateTimeText, TimeZoneTenCharacterStampsAreUtcPlus8Everywhere) {
   }
 }
 
+// The tests run as a Chinese Windows does: ANSI code page 936 and the
+// Simplified Chinese locale, whose clock has 24 hours.
 TEST(DateTimeText, LocaleHourModeFollowsTheLocale) {
-  std::int32_t h = localeHourFormat();
-  EXPECT_TRUE(h == 0 || h == 1);
-  // Mode 0 takes the locale's choice.
-  EXPECT_EQ(timestampToDateTimeText("1677070800", 0), h ? "2023-02-22 21:00:00" : "2023-02-22 09:00:00");
+  ASSERT_EQ(GetACP(), 936u);
+  ASSERT_EQ(GetUserDefaultLCID(),
+            static_cast<LCID>(MAKELCID(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), SORT_DEFAULT)));
+  EXPECT_EQ(localeHourFormat(), 1);
+  // Mode 0 takes the locale's choice: 21:00, not 09:00.
+  EXPECT_EQ(timestampToDateTimeText("1677070800", 0), "2023-02-22 21:00:00");
 }
 
 TEST(DateTimeText, TextToDateTimeAcceptsTheProgramsFormsAndRejectsInvalidDates) {

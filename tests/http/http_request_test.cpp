@@ -402,27 +402,113 @@ TEST(HttpRequestWire, AConnectionClosedInTheBodyKeepsWhatArrived) {
   out.attachTo(options);
   Text body = httpRequest(testServer().httpUrl("/truncated"), options);
   EXPECT_EQ(out.statusText, "200 OK");
-  EXPECT_LE(out.bodyBytes.size(), 100u);
-  EXPECT_EQ(out.bodyBytes, Bytes(out.bodyBytes.size(), 't'));
-  EXPECT_EQ(body, bytesToText(out.bodyBytes));
+  // The server announces 1000 bytes, sends 100 and closes: those 100 are kept.
+  EXPECT_EQ(out.bodyBytes, Bytes(100, 't'));
+  EXPECT_EQ(body, Text(100, 't'));
 }
 
+namespace {
+
+// One dispatch of pending messages, seen from a ping handled there.
+struct Dispatch {
+  std::size_t winHttpCalls;  // WinHTTP calls made before it
+  int comCalls;              // CoInitialize and CoUninitialize calls made before it
+  Text statusText, cookiesReturned;
+  Bytes bodyBytes;
+};
+
+// COM calls in order (true: CoInitialize), each followed by a ping for the
+// next dispatch point to handle, and the dispatches those pings reveal.
+struct DispatchRecord {
+  std::vector<bool> comCalls;
+  std::vector<std::size_t> comCallWinHttpCalls;
+  HWND window = nullptr;
+  const qltest::WinHttpLog* log = nullptr;
+};
+DispatchRecord g_dispatch;
+
+void noteComCall(bool initialise) {
+  g_dispatch.comCalls.push_back(initialise);
+  g_dispatch.comCallWinHttpCalls.push_back(g_dispatch.log->calls.size());
+  PostMessageA(g_dispatch.window, qltest::MessageWindow::kPing, g_dispatch.comCalls.size(), 0);
+}
+
+HRESULT WINAPI noteCoInitialize(LPVOID reserved) {
+  noteComCall(true);
+  return CoInitialize(reserved);
+}
+
+void WINAPI noteCoUninitialize() {
+  noteComCall(false);
+  CoUninitialize();
+}
+
+}  // namespace
+
+// Pending messages get through after each header line of the answer, after
+// the character-set step and once the answer is processed, before the handles
+// are closed. A ping posted before the request shows the first; a ping posted
+// by each COM call shows the dispatch point that follows that call.
 TEST(HttpRequestWire, PendingWindowMessagesAreDispatchedDuringTheRequest) {
   QL_REQUIRE_SERVER();
   qltest::WinHttpSpy spy;
   qltest::MessageWindow window;
   ASSERT_TRUE(window.handle());
-  std::size_t callsAtDispatch = 0;
-  window.onPing([&] { callsAtDispatch = spy.log().calls.size(); });
-  PostMessageA(window.handle(), qltest::MessageWindow::kPing, 1, 0);
-
+  g_dispatch = DispatchRecord();
+  g_dispatch.window = window.handle();
+  g_dispatch.log = &spy.log();
   Outputs out;
-  echoOf(testServer().httpUrl("/echo"), HttpRequestOptions(), out);
-
-  EXPECT_EQ(window.pings(), (std::vector<WPARAM>{1}));
-  // After the response had been read, before the handles were closed.
+  std::vector<Dispatch> dispatches;
+  window.onPing([&] {
+    dispatches.push_back(Dispatch{spy.log().calls.size(), static_cast<int>(g_dispatch.comCalls.size()), out.statusText,
+                                  out.cookiesReturned, out.bodyBytes});
+  });
+  PostMessageA(window.handle(), qltest::MessageWindow::kPing, 0, 0);
+  {
+    ScopedSystemFunction<decltype(&::CoInitialize)> init(systemApi().CoInitialize, noteCoInitialize);
+    ScopedSystemFunction<decltype(&::CoUninitialize)> uninit(systemApi().CoUninitialize, noteCoUninitialize);
+    HttpRequestOptions options;
+    out.attachTo(options);
+    httpRequest(testServer().httpUrl("/cookies?c=a=1&c=b=2"), options);
+  }
   const auto& calls = spy.log().calls;
-  ASSERT_GT(callsAtDispatch, 0u);
-  EXPECT_EQ(calls[callsAtDispatch - 1].function, "WinHttpQueryHeaders");
-  EXPECT_EQ(calls[callsAtDispatch].function, "WinHttpCloseHandle");
+  ASSERT_EQ(out.cookiesReturned, "R0; a=1; b=2");
+  ASSERT_FALSE(dispatches.empty());
+  ASSERT_GT(dispatches[0].winHttpCalls, 0u);
+
+  // The first point comes after the status line, before the cookie lines.
+  EXPECT_EQ(calls[dispatches[0].winHttpCalls - 1].function, "WinHttpQueryHeaders");
+  EXPECT_EQ(dispatches[0].statusText, "200 OK");
+  EXPECT_EQ(dispatches[0].cookiesReturned, "R0");
+  EXPECT_EQ(dispatches[0].bodyBytes, (Bytes{9, 9}));  // not yet given the body
+
+  // The character-set step runs inside a COM initialisation of its own, the
+  // first one after the header block was read: a point follows it before COM
+  // is given back, and another before the handles are closed.
+  std::size_t headersRead = 0;
+  for (std::size_t i = 0; i < calls.size(); ++i)
+    if (calls[i].function == "WinHttpQueryHeaders") headersRead = i + 1;
+  int charsetInit = -1;
+  for (std::size_t i = 0; i < g_dispatch.comCalls.size() && charsetInit < 0; ++i)
+    if (g_dispatch.comCalls[i] && g_dispatch.comCallWinHttpCalls[i] >= headersRead) charsetInit = static_cast<int>(i);
+  ASSERT_GE(charsetInit, 0);
+  ASSERT_LT(static_cast<std::size_t>(charsetInit + 1), g_dispatch.comCalls.size());
+  ASSERT_FALSE(g_dispatch.comCalls[charsetInit + 1]) << "the step's own CoUninitialize comes next";
+  auto dispatchedAfterComCall = [&](int comCalls) {
+    for (const Dispatch& d : dispatches)
+      if (d.comCalls == comCalls) return &d;
+    return static_cast<const Dispatch*>(nullptr);
+  };
+  const Dispatch* charsetStep = dispatchedAfterComCall(charsetInit + 1);
+  ASSERT_NE(charsetStep, nullptr) << "no dispatch between the charset step and the end of its COM";
+  EXPECT_EQ(charsetStep->cookiesReturned, "R0; a=1; b=2");
+  EXPECT_EQ(charsetStep->bodyBytes, (Bytes{'c', 'o', 'o', 'k', 'i', 'e', 's'}));
+  const Dispatch* processed = dispatchedAfterComCall(charsetInit + 2);
+  ASSERT_NE(processed, nullptr) << "no dispatch after the answer was processed";
+  ASSERT_LT(processed->winHttpCalls, calls.size());
+  EXPECT_EQ(calls[processed->winHttpCalls - 1].function, "WinHttpQueryHeaders");
+  EXPECT_EQ(calls[processed->winHttpCalls].function, "WinHttpCloseHandle");
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
 }

@@ -404,6 +404,63 @@ TEST_F(JsonDocumentTest, ArrayOperations) {
   EXPECT_EQ(names, (std::vector<Text>{"s", "o", "l", "missing"}));
 }
 
+// Texts added to arrays are data, whatever they hold: they come back exactly
+// as given, read plain or as JSON, and as a text stored with setValue does.
+TEST_F(JsonDocumentTest, ArrayTextsAreStoredExactlyAsGiven) {
+  struct Case {
+    Text value, json;
+  };
+  const Case cases[] = {
+      {"it's", "\"it's\""},
+      {"C:\\new\\t", "\"C:\\new\\t\""},  // backslashes come back single, as from setValue
+      {"a\r\nb", "\"a\\r\\nb\""},
+      {"x'+(pwned=1)+'", "\"x'+(pwned=1)+'\""},
+      {"');pwned=1;('", "\"');pwned=1;('\""},
+      {"\\'+(pwned=1)+'", "\"\\'+(pwned=1)+'\""},
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},
+      {"\xC7\xE7\xE1\xB0\\", "\"\xC7\xE7\xE1\xB0\\\""},  // 晴岚 and a backslash
+      {"", "\"\""},
+  };
+  enum Op { push, unshift, setItem };
+  for (Op op : {push, unshift, setItem}) {
+    for (const Case& c : cases) {
+      JsonDocument d;
+      ASSERT_TRUE(d.parse("{\"l\":[\"first\",\"last\"]}"));
+      // An assignment's value is the text itself: an empty one tests false.
+      EXPECT_EQ(d.setValue("same", c.value, false), !c.value.empty());
+      int index = 0;
+      switch (op) {
+        case push:
+          EXPECT_TRUE(d.addToArray(c.value, "l", false, false)) << c.value;
+          index = 2;
+          break;
+        case unshift:
+          d.addToArray(c.value, "l", false, true);  // the engine's unshift gives no value to report
+          index = 0;
+          break;
+        case setItem:
+          EXPECT_EQ(d.setArrayItem(1, "l", c.value, false), !c.value.empty()) << c.value;
+          index = 1;
+          break;
+      }
+      const char* label = op == push ? "push" : op == unshift ? "unshift" : "set";
+      EXPECT_EQ(d.arrayCount("l"), op == setItem ? 2 : 3) << label << " " << c.value;
+      EXPECT_EQ(d.getArrayText(index, "l", false), c.value) << label;
+      EXPECT_EQ(d.getArrayText(index, "l", true), c.json) << label << " " << c.value;
+      EXPECT_EQ(d.getArrayText(index, "l", true), d.getJson("same")) << label << " " << c.value;
+      EXPECT_EQ(d.getArrayDocument(index, "l")->getText("", false), c.value) << label;
+      EXPECT_TRUE(engineBool(d, "typeof pwned == 'undefined'")) << label << " " << c.value;
+      EXPECT_TRUE(engineBool(d, "str_text === null")) << label;  // the value is not left behind
+    }
+  }
+  // Raw values are still script: numbers, literals and objects.
+  JsonDocument d;
+  ASSERT_TRUE(d.addToArray("{\"n\":1}", "l", true, false));
+  ASSERT_TRUE(d.addToArray("2.5", "l", true, false));
+  ASSERT_TRUE(d.setArrayItem(2, "l", "true", true));
+  EXPECT_EQ(d.getJson("l"), "[{\"n\":1},2.5,true]");
+}
+
 TEST_F(JsonDocumentTest, NodeValuesDirectAndRecursive) {
   JsonDocument d;
   ASSERT_TRUE(

@@ -138,6 +138,47 @@ TEST_F(HostileAnswerTest, LibraryParseRefusesScript) {
   EXPECT_TRUE(engineBool(d, "JSON.parse(' [1, {\"a\": \"\\\\u4e2d\"}] ')[1].a == '\\u4e2d'"));
 }
 
+// The engine's number reader spins forever on some exponents of ten digits or
+// more: such an answer would freeze the clock, so it never reaches the engine.
+// Every other long number loads.
+TEST_F(HostileAnswerTest, NumbersTheEngineCannotReadAreRefusedBeforeIt) {
+  const std::size_t megabyte = 1 << 20;
+  const Text refused[] = {"1e9999999999", "{\"t\":1677000000999,\"n\":-1E+21474836470}", "[0.1e-2147483647]",
+                          "[1e0" + Text(megabyte, '0') + "12345678901]"};
+  for (bool direct : {false, true}) {
+    for (const Text& body : refused) {
+      JsonDocument d;
+      ScriptError error;
+      EXPECT_FALSE(d.parse(body, direct, &error, true)) << body.substr(0, 60);
+      EXPECT_EQ(error.description, "JSON.parse") << body.substr(0, 60);  // the refusal, not an engine error
+      EXPECT_EQ(d.toJson(), "null");
+    }
+  }
+  // The engine's own JSON.parse refuses them too.
+  JsonDocument d;
+  EXPECT_FALSE(d.engineObject().call("Eval", {Variant("JSON.parse('[1e9999999999]')")}));
+  EXPECT_FALSE(d.engineObject().call("Eval", {Variant("'1e-99999999999'.parseJSON()")}));
+
+  struct Case {
+    const char* label;
+    Text body, json;
+  };
+  const Case loaded[] = {
+      {"nine exponent digits", "[1e999999999,-1e999999999,1e-999999999]", "[null,null,0]"},
+      {"1 MB of leading zeros in the exponent", "[1e+" + Text(megabyte, '0') + "5]", "[100000]"},
+      {"1 MB mantissa", "[" + Text(megabyte, '9') + "]", "[null]"},  // beyond a double: Infinity
+      {"1 MB fraction", "[0.25" + Text(megabyte, '0') + "]", "[0.25]"},
+      {"1 MB of fraction zeros", "[0." + Text(megabyte, '0') + "1e999999]", "[0]"},
+  };
+  for (bool direct : {false, true}) {
+    for (const Case& c : loaded) {
+      JsonDocument doc;
+      EXPECT_TRUE(doc.parse(c.body, direct)) << c.label;
+      EXPECT_EQ(doc.toJson(), c.json) << c.label;
+    }
+  }
+}
+
 TEST_F(HostileAnswerTest, LongAndDeepBodies) {
   const std::size_t megabyte = 1 << 20;
   Text longArray = "[";
