@@ -33,6 +33,8 @@ mkdir -p "$work" "$state"
 probe() { ql_wine "$QL_BUILD/bin/probe.exe" "$@"; }
 finish() {
   "$root/tests/emulator/stop.sh" "$state"
+  # Wine's own processes leave the display first, then the display goes.
+  timeout 15 "$(dirname "$QL_WINE")/wineserver" -w 2>/dev/null
   [ -n "${QL_XVFB_PID:-}" ] && kill "$QL_XVFB_PID" 2>/dev/null
   return 0
 }
@@ -108,8 +110,16 @@ sleep 2
 upid=$(unix_pid)
 spid=$(wineserver_pid)
 echo "clock: Windows pid $pid, Unix pid $upid; wineserver $spid"
+# Wine answers GetProcessTimes, the private-usage counter, the handle count and
+# the GDI/USER counts of another process with zeros or stale values: CPU comes
+# from /proc, memory from the committed private regions and handles from the
+# values that can be duplicated (see the probe's usage command).
 usage() {
-  echo "$1: $(probe --pid "$pid" usage QinglanMainWindow) rss_kb=$(awk '/^VmRSS/ { print $2 }' "/proc/$upid/status")" \
+  local u
+  u=$(probe --pid "$pid" usage QinglanMainWindow)
+  echo "$1: private_committed_kb=$(echo "$u" | field private_committed_kb)" \
+    "handles_in_use=$(echo "$u" | field handles_in_use)" \
+    "rss_kb=$(awk '/^VmRSS/ { print $2 }' "/proc/$upid/status")" \
     "rss_anon_kb=$(awk '/^RssAnon/ { print $2 }' "/proc/$upid/status")"
 }
 c0=$(cpu_seconds "$upid") s0=$(cpu_seconds "$spid") t0=$(date +%s.%N)
