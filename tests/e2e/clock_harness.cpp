@@ -314,6 +314,15 @@ ClockOffset measureDifference(HWND labelA, HWND labelB, int samples) {
   return summarise(values);
 }
 
+::testing::AssertionResult clockShows(int shownMinusLocal, int expected) {
+  if (shownMinusLocal >= expected - kLagAllowance && shownMinusLocal <= expected + kLeadAllowance) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "the clock shows local time " << (shownMinusLocal < 0 ? "" : "+")
+                                       << shownMinusLocal << " ms; expected " << expected << " ms (within -"
+                                       << kLagAllowance << "/+" << kLeadAllowance << ")";
+}
+
 bool waitTicking(HWND timeLabel, DWORD timeoutMs) {
   return waitUntil([&] { return ticking(qlprobe::windowText(timeLabel)); }, timeoutMs);
 }

@@ -118,6 +118,16 @@ struct ClockOffset {
 ClockOffset measureOffset(HWND timeLabel, int samples = 25);
 // The median of (label A) − (label B) over interleaved reads of two clocks.
 ClockOffset measureDifference(HWND labelA, HWND labelB, int samples = 25);
+// Whether a measured (shown − local) fits the expected value. The clock trails
+// the true time: the label is read up to a timer period after it was written,
+// and a synchronisation reads the local clock only after the answer has
+// arrived and been parsed, which in a freshly started process under Wine can
+// take over 100 ms (see the benchmark). It can lead only by the read's own
+// uncertainty. Cases told apart this way differ by 1500 ms or more.
+constexpr int kLagAllowance = 250;
+constexpr int kLeadAllowance = 25;
+::testing::AssertionResult clockShows(int shownMinusLocal, int expected);
+
 // Waits until the label shows the colon form (the clock has ticked).
 bool waitTicking(HWND timeLabel, DWORD timeoutMs = kPatience);
 
