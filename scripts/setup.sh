@@ -16,7 +16,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 for p in cmake ninja-build g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest \
-         wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei \
+         wine wine32:i386 wine64 fonts-wine xvfb xauth x11-apps imagemagick fonts-wqy-microhei \
          openssl python3 dpkg-dev; do
   have "$p" || need+=("$p")
 done
