@@ -23,6 +23,12 @@ const ChannelSpec kChannels[] = {
 };
 
 ClockLabelWriter g_labelWriter = nullptr;
+// Counts synchronisations and fetches as they start. A user action handled
+// while a request waits (the HTTP client lets window messages through) can run
+// a whole synchronisation of its own, with settings newer than the waiting
+// one's: when that happened, the waiting answer is stale and must not replace
+// what the newer one measured and showed.
+std::uint32_t g_started = 0;
 
 void writeLabel(ClockLabel label, const Text& text) {
   if (g_labelWriter) g_labelWriter(label, text);
@@ -49,6 +55,7 @@ Text channelUrl(const ChannelSpec& row) {
 void setClockLabelWriter(ClockLabelWriter writer) { g_labelWriter = writer; }
 
 bool fetchServerTime(const ChannelSpec& row) {
+  const std::uint32_t mine = ++g_started;
   bool measured = false;
   // A build without a host for this channel cannot ask it; nor can a program
   // without its scratch document read an answer.
@@ -57,6 +64,7 @@ bool fetchServerTime(const ChannelSpec& row) {
     options.method = static_cast<std::int32_t>(HttpMethod::Get);
     options.extraHeaders = row.extraHeader;
     Text body = httpRequest(channelUrl(row), options);
+    if (mine != g_started) return false;
     // The request lets window messages through; look the document up afresh.
     JsonDocument* scratch = jsonScratch();
     ScriptError error;
@@ -79,6 +87,7 @@ bool fetchServerTime(const ChannelSpec& row) {
 }
 
 void syncChannel() {
+  ++g_started;
   if (const ChannelSpec* row = channelSpec(readSetting("channel", "channel", "1"))) fetchServerTime(*row);
   std::int32_t delay = readSetting("delay", "value", "0");
   std::int32_t type = readSetting("delay", "type", "1");

@@ -36,7 +36,9 @@ extern std::int32_t measuredOffsetMs;
 // Reads the settings, asks the chosen channel (1 to 5) and folds in the delay.
 void syncChannel();
 // Asks one channel. True when the answer held a timestamp and
-// measuredOffsetMs was replaced; the channel label is written in any case.
+// measuredOffsetMs was replaced; the channel label is written in any case,
+// unless another synchronisation started and finished while this one waited
+// for its answer: then the older answer is dropped and nothing is written.
 bool fetchServerTime(const ChannelSpec& row);
 
 }  // namespace ql

@@ -437,3 +437,48 @@ TEST_F(SyncTest, AnAnswerThatIsScriptRunsNothing) {
   }
   EXPECT_EQ(emulator().requests().size(), 2u);
 }
+
+namespace {
+
+// A click on another channel, handled while a synchronisation waits for its
+// answer: the handler stores the channel and synchronises, as the settings
+// window does.
+constexpr UINT kChooseChannelFour = WM_APP + 4;
+LRESULT CALLBACK settingsStandIn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kChooseChannelFour) {
+    writeSetting("channel", "channel", "4");
+    syncChannel();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST_F(SyncTest, ASynchronisationNestedInsideAnotherLeavesTheNewerResult) {
+  // Channel 1 answers 1000 ms after 1970: taken, its offset would be decades.
+  ASSERT_TRUE(emulator().configure(bodies(1, R"({"data":{"t":"1000"}})")));
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = settingsStandIn;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QinglanNestedSyncTest";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  writeSetting("channel", "channel", "1");
+  PostMessageA(window, kChooseChannelFour, 0, 0);
+
+  Window span = timedSync();
+  DestroyWindow(window);
+
+  std::vector<LoggedRequest> requests = emulator().requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].channel, "1");
+  EXPECT_EQ(requests[1].channel, "4");
+  // What the clock ends with agrees with the file: channel 4's measurement and name.
+  EXPECT_EQ(readSetting("channel", "channel", "1"), 4);
+  EXPECT_TRUE(offsetFitsSkew(measuredOffsetMs, 0, span));
+  EXPECT_EQ(serverOffsetMs, measuredOffsetMs);
+  EXPECT_EQ(labelsWritten(ClockLabel::Channel), std::vector<Text>{"拼多多"});
+  expectScratchEmpty();
+}
