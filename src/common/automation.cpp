@@ -1,6 +1,5 @@
 #include "common/automation.h"
 
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -37,11 +36,10 @@ std::u16string textToAutomationUnits(const Text& text) {
 // Looking a ProgID up reads the registry, a good part of the cost of creating
 // a small object such as the clock text's script engine. A class id does not
 // change while the program runs, so each ProgID is looked up once per process;
-// one that is not found is looked up again next time.
+// one that is not found is looked up again next time. The program has one
+// thread, so the list needs no lock.
 bool classIdOf(const Text& progId, CLSID* clsid) {
-  static std::mutex lock;
   static std::vector<std::pair<Text, CLSID>> known;
-  std::lock_guard<std::mutex> hold(lock);
   for (const auto& entry : known) {
     if (entry.first == progId) {
       *clsid = entry.second;
