@@ -39,13 +39,19 @@ void storeCursorPosition() {
   lastCursorY = cursor.y;
 }
 
-bool addTrayIcon(HWND window) {
-  if (!g_trayIcon) g_trayIcon = imageToIcon(loadPngResource(QL_RES_TRAY_ICON_PNG));
+// The record that names the window's icon to the shell, in the first
+// version's layout: understood by every shell since Windows 95.
+NOTIFYICONDATAA trayIconData(HWND window) {
   NOTIFYICONDATAA data = {};
-  // The first version's layout: understood by every shell since Windows 95.
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;
   data.hWnd = window;
   data.uID = kTrayIconId;
+  return data;
+}
+
+bool addTrayIcon(HWND window) {
+  if (!g_trayIcon) g_trayIcon = imageToIcon(loadPngResource(QL_RES_TRAY_ICON_PNG));
+  NOTIFYICONDATAA data = trayIconData(window);
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = kTrayCallbackMessage;
   data.hIcon = g_trayIcon.get();
@@ -57,10 +63,7 @@ bool addTrayIcon(HWND window) {
 
 void deleteTrayIcon(HWND window) {
   if (g_trayIconAdded) {
-    NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = window;
-    data.uID = kTrayIconId;
+    NOTIFYICONDATAA data = trayIconData(window);
     Shell_NotifyIconA(NIM_DELETE, &data);
     g_trayIconAdded = false;
     traceEvent("tray-delete");

@@ -67,6 +67,13 @@ HBITMAP bitmapOf(const WindowInstance* instance, int id) {
   return nullptr;
 }
 
+Text windowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+  GetWindowTextA(window, buffer.data(), length + 1);
+  return Text(buffer.data());
+}
+
 void enableWindows(std::vector<HWND>& windows) {
   for (HWND w : windows) {
     if (IsWindow(w)) EnableWindow(w, TRUE);
@@ -106,10 +113,8 @@ LRESULT CALLBACK labelProc(HWND label, UINT message, WPARAM wParam, LPARAM lPara
       SetBkMode(memory, TRANSPARENT);
       SetTextColor(memory, RGB(0, 0, 0));
       HGDIOBJ oldFont = SelectObject(memory, reinterpret_cast<HFONT>(GetWindowLongPtrA(label, sizeof(LONG_PTR))));
-      int length = GetWindowTextLengthA(label);
-      std::vector<char> text(static_cast<size_t>(length) + 1, '\0');
-      GetWindowTextA(label, text.data(), length + 1);
-      DrawTextA(memory, text.data(), -1, &rect, definition ? definition->drawFlags : DT_LEFT | DT_NOPREFIX);
+      const Text text = windowText(label);
+      DrawTextA(memory, text.c_str(), -1, &rect, definition ? definition->drawFlags : DT_LEFT | DT_NOPREFIX);
       BitBlt(dc, 0, 0, rect.right, rect.bottom, memory, 0, 0, SRCCOPY);
       SelectObject(memory, oldFont);
       SelectObject(memory, oldBitmap);
@@ -150,7 +155,6 @@ LRESULT CALLBACK timerProc(HWND timer, UINT message, WPARAM wParam, LPARAM lPara
     if (definition && definition->onEvent) definition->onEvent(GetParent(timer), timer);
     return 0;
   }
-  if (message == WM_DESTROY) KillTimer(timer, kTimerEvent);
   return DefWindowProcA(timer, message, wParam, lParam);
 }
 
@@ -451,11 +455,7 @@ void setControlText(HWND window, int id, const Text& text) {
 
 Text controlText(HWND window, int id) {
   HWND control = controlOf(window, id);
-  if (!control) return Text();
-  int length = GetWindowTextLengthA(control);
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(control, buffer.data(), length + 1);
-  return Text(buffer.data());
+  return control ? windowText(control) : Text();
 }
 
 void setLoopStarted(bool started) { g_loopStarted = started; }

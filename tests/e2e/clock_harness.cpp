@@ -338,4 +338,16 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 void settle(DWORD ms) { Sleep(ms); }
 
+void expectToolDialogFrame(const qlprobe::WindowInfo& w, const char* caption, int width, int height) {
+  EXPECT_EQ(w.text, caption);
+  EXPECT_EQ(w.width(), width);
+  EXPECT_EQ(w.height(), height);
+  EXPECT_EQ(w.rect.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+  EXPECT_EQ(w.rect.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+  EXPECT_EQ(w.style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  EXPECT_EQ(w.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+  EXPECT_TRUE(w.topmost()) << "topmost copied from the clock";
+  EXPECT_EQ(qlprobe::className(w.owner), ql::kToolWindowClass) << "modal windows are owned by the hidden tool window";
+}
+
 }  // namespace qle2e

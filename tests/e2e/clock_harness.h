@@ -138,4 +138,9 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kPatien
 // that is idle; used only where the test checks that something did NOT happen.
 void settle(DWORD ms = 700);
 
+// The frame that the About and settings windows share: caption, outer size,
+// centred on the screen, title bar with close and minimise boxes only, not
+// resizable, topmost copied from the clock, owned by the hidden tool window.
+void expectToolDialogFrame(const qlprobe::WindowInfo& w, const char* caption, int width, int height);
+
 }  // namespace qle2e

@@ -589,15 +589,7 @@ TEST_F(ClockTest, AboutOpensModallyAndEscapeClosesIt) {
   HWND about = run.window(ql::kAboutWindowClass);
   ASSERT_NE(about, nullptr);
   WindowInfo w = describe(about);
-  EXPECT_EQ(w.text, "关于");
-  EXPECT_EQ(w.width(), 249);
-  EXPECT_EQ(w.height(), 167);
-  EXPECT_EQ(w.rect.left, (GetSystemMetrics(SM_CXSCREEN) - 249) / 2);
-  EXPECT_EQ(w.rect.top, (GetSystemMetrics(SM_CYSCREEN) - 167) / 2);
-  EXPECT_EQ(w.style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-  EXPECT_EQ(w.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
-  EXPECT_TRUE(w.topmost()) << "topmost copied from the clock";
-  EXPECT_EQ(className(w.owner), ql::kToolWindowClass) << "modal windows are owned by the hidden tool window";
+  expectToolDialogFrame(w, "关于", 249, 167);
   EXPECT_FALSE(wouldHaveTaskbarButton(w));
 
   HWND label = control(about, ql::kIdAboutLabel);

@@ -125,15 +125,7 @@ TEST_F(SettingsTest, OpensWithTaobaoAdvanceAndZeroWithoutConfigFileAndWritesTheD
 TEST_F(SettingsTest, WindowIsModalTopmostCentredAndLaidOutAsDesigned) {
   ASSERT_NO_FATAL_FAILURE(open());
   WindowInfo w = describe(settings_);
-  EXPECT_EQ(w.text, "设置");
-  EXPECT_EQ(w.width(), 515);
-  EXPECT_EQ(w.height(), 274);
-  EXPECT_EQ(w.rect.left, (GetSystemMetrics(SM_CXSCREEN) - 515) / 2);
-  EXPECT_EQ(w.rect.top, (GetSystemMetrics(SM_CYSCREEN) - 274) / 2);
-  EXPECT_EQ(w.style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-  EXPECT_EQ(w.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
-  EXPECT_TRUE(w.topmost()) << "topmost copied from the clock";
-  EXPECT_EQ(className(w.owner), ql::kToolWindowClass);
+  expectToolDialogFrame(w, "设置", 515, 274);
   EXPECT_FALSE(wouldHaveTaskbarButton(w));
   EXPECT_FALSE(IsWindowEnabled(run_.main())) << "the clock is disabled while the settings window is open";
 

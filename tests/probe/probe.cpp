@@ -165,21 +165,22 @@ bool postTrayEvent(HWND owner, UINT callbackMessage, UINT iconId, UINT mouseMess
   return PostMessageA(owner, callbackMessage, iconId, mouseMessage) != FALSE;
 }
 
-bool trayIconPresent(HWND owner, UINT iconId) {
+namespace {
+
+// Asks the shell about (or to drop) the icon of `owner` with `iconId`.
+bool trayIconCall(DWORD action, HWND owner, UINT iconId) {
   NOTIFYICONDATAA data = {};
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;
   data.hWnd = owner;
   data.uID = iconId;
-  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+  return Shell_NotifyIconA(action, &data) != FALSE;
 }
 
-bool forgetTrayIcon(HWND owner, UINT iconId) {
-  NOTIFYICONDATAA data = {};
-  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  data.hWnd = owner;
-  data.uID = iconId;
-  return Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
-}
+}  // namespace
+
+bool trayIconPresent(HWND owner, UINT iconId) { return trayIconCall(NIM_MODIFY, owner, iconId); }
+
+bool forgetTrayIcon(HWND owner, UINT iconId) { return trayIconCall(NIM_DELETE, owner, iconId); }
 
 bool broadcastTaskbarCreated() {
   UINT message = RegisterWindowMessageA("TaskbarCreated");
